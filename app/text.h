@@ -1,0 +1,39 @@
+// Byte-string helpers for 8-bit ANSI text.
+//
+// Positions are byte positions. The searches that must not mistake the trail
+// byte of a double-byte character for an ASCII character take the code page's
+// lead-byte rule as an argument, so they stay pure and a test can hand them
+// any code page's rule.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+using LeadByteRule = bool (*)(unsigned char);
+
+// The rule of the running system's ANSI code page.
+bool SystemLeadByte(unsigned char c);
+
+// Position of the last `c` in `s` that is not the trail byte of a
+// double-byte character, or npos.
+std::size_t FindLastChar(std::string_view s, char c, LeadByteRule isLead = SystemLeadByte);
+
+// Position of the first such `c` at or after `from`, or npos.
+std::size_t FindChar(std::string_view s, char c, std::size_t from = 0,
+                     LeadByteRule isLead = SystemLeadByte);
+
+// Replaces every occurrence of `from` in `s` with `to`.
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
+
+// "%d" of a 32-bit signed number.
+std::string FormatInt(long long value);
+
+// The leading decimal integer of `s` as the C runtime's atoi reads it: leading
+// white space skipped, an optional sign, then digits up to the first non-digit;
+// no digits give 0. Wraps to 32 bits instead of overflowing.
+int LeadingInt(std::string_view s);
+
+}  // namespace text

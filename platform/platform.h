@@ -1,0 +1,149 @@
+// What the connector's core may ask of the operating system.
+//
+// This header is the whole boundary: the core (app/, settings/, job/, launch/,
+// ui/ without ui/win32/) includes nothing from <windows.h> or POSIX. Each
+// function below is implemented once in platform/win32 (the real Win32 API)
+// and once in platform/posix (our own layer); CMake links exactly one of them.
+//
+// Divisions:
+//   1. the running program       4. text in the ANSI code page
+//   2. private-profile files     5. the user and processes
+//   3. data files                6. interaction with a person
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// ---------------------------------------------------------------- 1. program
+
+// Full path of the running executable as the system reports it, or "" when it
+// cannot be had. Paths of 260 characters or more are returned whole (the
+// caller decides what to do with them).
+std::string ModulePath();
+
+// The separator of folders in the system's paths: '\\' on Win32, '/' on POSIX.
+char PathSeparator();
+
+// The process command line as the runtime hands it over, program name first
+// (Win32: GetCommandLineA). The POSIX build rebuilds it from argv, see
+// platform/posix/main.cpp.
+std::string ProcessCommandLine();
+
+// Registers the common-control classes with the given class set
+// (InitCommonControlsEx). No effect on POSIX.
+void InitCommonControls(uint32_t classes);
+
+// ---------------------------------------------------------- 2. profile files
+
+// As GetPrivateProfileStringA with a buffer of `bufferSize` bytes: the text
+// the buffer holds after the call (at most bufferSize - 1 bytes).
+std::string ProfileGetString(const std::string& section, const std::string& key,
+                             const std::string& defaultText, std::size_t bufferSize,
+                             const std::string& path);
+
+// As GetPrivateProfileIntA.
+int ProfileGetInt(const std::string& section, const std::string& key, int defaultValue,
+                  const std::string& path);
+
+// As WritePrivateProfileStringA with a real (non-null) key and value.
+// Returns whether the write reached the file; the product ignores it.
+bool ProfileWriteString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& path);
+
+// ------------------------------------------------------------- 3. data files
+
+// Why a file could not be opened. Each platform maps its own error codes onto
+// these; not every platform can produce every cause.
+enum class FileErrorCause {
+    None,
+    Generic,
+    FileNotFound,
+    BadPath,
+    TooManyOpenFiles,
+    AccessDenied,
+    InvalidFile,
+    RemoveCurrentDir,
+    DirectoryFull,
+    BadSeek,
+    HardIO,
+    SharingViolation,
+    LockViolation,
+    DiskFull,
+    EndOfFile,
+};
+
+struct FileReadResult {
+    bool opened = false;
+    FileErrorCause cause = FileErrorCause::None;  // set when !opened
+    std::string bytes;                            // what was read
+};
+
+// Opens `path` for reading while others may read but not write it (Win32:
+// FILE_SHARE_READ), reads at most `maxBytes` bytes, closes it again.
+// A relative path is relative to the current directory.
+FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes);
+
+// Writes `text` to standard output unchanged and flushes it.
+void WriteStdout(std::string_view text);
+
+// ---------------------------------------------------- 4. ANSI code-page text
+
+// Whether `c` is a lead byte of a double-byte character in the ANSI code
+// page (Win32: IsDBCSLeadByte). UTF-8 and single-byte code pages have none.
+bool IsLeadByte(unsigned char c);
+
+// UTF-16 little-endian text to the ANSI code page; characters the code page
+// lacks become its default character.
+std::string Utf16ToAnsi(std::u16string_view text);
+
+// UTF-8 text to the ANSI code page, as Utf16ToAnsi.
+std::string Utf8ToAnsi(std::string_view text);
+
+// Upper-cases ANSI text with the system's rules, double-byte characters kept
+// whole (Win32: CharUpperA).
+std::string UpperCaseAnsi(std::string_view text);
+
+// --------------------------------------------------- 5. user and processes
+
+// The name of the user running the program (Win32: GetUserNameA with a
+// 257-byte buffer; POSIX: the login name of the effective user). Returns
+// false when it cannot be read.
+bool UserName(std::string& name);
+
+// Starts `commandLine` as a hidden process (Win32: CreateProcessA with
+// STARTF_USESHOWWINDOW and SW_HIDE; POSIX: the line split the way the
+// Microsoft C runtime splits it, then posix_spawnp), waits for its end without
+// a time-out and stores its exit code. Returns false, leaving `exitCode` as
+// it was, when the process could not be started.
+bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode);
+
+// ------------------------------------------- 6. interaction with a person
+
+// Everything that needs a person's answer goes through this seam, so tests
+// can stand in for the person. The application object holds one.
+class Interaction {
+public:
+    virtual ~Interaction() = default;
+
+    // A message box without owner, `text` and `caption`, one OK button.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+
+    // A Yes/No question box with the question-mark icon, owned by `owner`
+    // (a window handle on Win32, may be null). True for Yes.
+    virtual bool AskYesNo(void* owner, const std::string& text, const std::string& caption) = 0;
+
+    // The common print dialog as the manual printer policy asks for it.
+    // Returns the chosen device name, "" for cancel or failure.
+    virtual std::string AskPrinter() = 0;
+};
+
+// The platform's real boxes: the Win32 message box and print dialog; on
+// POSIX, the message on standard error and the printer name read as one line
+// from standard input (end of input or an empty line is a cancel).
+Interaction& SystemInteraction();
+
+}  // namespace platform

@@ -1,0 +1,113 @@
+#include "platform/posix/cmdline.h"
+
+namespace platform::posix {
+
+namespace {
+std::vector<std::string> gArguments;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+std::vector<std::string> SplitWindowsCommandLine(std::string_view line) {
+    std::vector<std::string> args;
+    std::size_t i = 0;
+
+    // The program name.
+    std::string name;
+    bool inQuotes = false;
+    while (i < line.size() && (inQuotes || !IsBlank(line[i]))) {
+        if (line[i] == '"')
+            inQuotes = !inQuotes;
+        else
+            name += line[i];
+        ++i;
+    }
+    if (line.empty()) return args;
+    args.push_back(name);
+
+    for (;;) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        if (i >= line.size()) break;
+        std::string arg;
+        inQuotes = false;
+        while (i < line.size() && (inQuotes || !IsBlank(line[i]))) {
+            if (line[i] == '\\') {
+                std::size_t count = 0;
+                while (i < line.size() && line[i] == '\\') {
+                    ++count;
+                    ++i;
+                }
+                if (i < line.size() && line[i] == '"') {
+                    arg.append(count / 2, '\\');
+                    if (count % 2 == 1) {
+                        arg += '"';
+                        ++i;
+                    }
+                    // an even count leaves the quote to the code below
+                } else {
+                    arg.append(count, '\\');
+                }
+                continue;
+            }
+            if (line[i] == '"') {
+                if (inQuotes && i + 1 < line.size() && line[i + 1] == '"') {
+                    arg += '"';
+                    i += 2;
+                    continue;
+                }
+                inQuotes = !inQuotes;
+                ++i;
+                continue;
+            }
+            arg += line[i++];
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::string QuoteWindowsArgument(std::string_view arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string_view::npos) return std::string(arg);
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+        } else {
+            out.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    out += '"';
+    return out;
+}
+
+std::string JoinWindowsCommandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i > 0) line += ' ';
+        if (i == 0) {
+            // The program name takes no backslash escapes: quote it whole.
+            bool needs = args[0].empty() || args[0].find_first_of(" \t") != std::string::npos;
+            line += needs ? "\"" + args[0] + "\"" : args[0];
+        } else {
+            line += QuoteWindowsArgument(args[i]);
+        }
+    }
+    return line;
+}
+
+void SetProcessArguments(int argc, char** argv) {
+    gArguments.assign(argv, argv + argc);
+}
+
+}  // namespace platform::posix
+
+namespace platform {
+std::string ProcessCommandLine() { return posix::JoinWindowsCommandLine(posix::gArguments); }
+}  // namespace platform

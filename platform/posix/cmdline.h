@@ -1,0 +1,37 @@
+// Windows-style command lines on POSIX.
+//
+// A runner's command line is one text, as Windows passes it. To start it with
+// posix_spawn we split it into arguments the way the Microsoft C runtime
+// splits a command line into argv, and the host build's own argv is joined
+// back into one text the opposite way.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::posix {
+
+// Splits like the Microsoft C runtime (the rules of its 2008 and later
+// versions):
+// - the program name, first, ends at the first blank or tab outside double
+//   quotes; quotes in it only group, and backslashes are plain characters;
+// - arguments are separated by blanks and tabs outside double quotes;
+// - 2n backslashes before a double quote give n backslashes and the quote
+//   toggles quoting; 2n+1 give n backslashes and a literal quote; backslashes
+//   not before a quote are plain;
+// - inside quotes, two double quotes in a row give one literal quote.
+std::vector<std::string> SplitWindowsCommandLine(std::string_view line);
+
+// Quotes one argument so that SplitWindowsCommandLine gives it back
+// unchanged; an argument without blanks, tabs or quotes is left as it is.
+std::string QuoteWindowsArgument(std::string_view arg);
+
+// Joins `args` (program name first) into one command line that splits back
+// into the same list.
+std::string JoinWindowsCommandLine(const std::vector<std::string>& args);
+
+// The host program's own argv, kept by main() for ProcessCommandLine().
+void SetProcessArguments(int argc, char** argv);
+
+}  // namespace platform::posix

@@ -1,0 +1,89 @@
+// Data files on Win32.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+// The cause of an open failure, from the system's error code.
+FileErrorCause FileErrorCauseOf(unsigned long error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return FileErrorCause::FileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY:
+        return FileErrorCause::BadPath;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return FileErrorCause::TooManyOpenFiles;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+        return FileErrorCause::AccessDenied;
+    case ERROR_INVALID_HANDLE:
+        return FileErrorCause::InvalidFile;
+    case ERROR_CURRENT_DIRECTORY:
+        return FileErrorCause::RemoveCurrentDir;
+    case ERROR_CANNOT_MAKE:
+        return FileErrorCause::DirectoryFull;
+    case ERROR_NEGATIVE_SEEK:
+    case ERROR_SEEK_ON_DEVICE:
+        return FileErrorCause::BadSeek;
+    case ERROR_CRC:
+    case ERROR_SEEK:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+        return FileErrorCause::HardIO;
+    case ERROR_SHARING_VIOLATION:
+        return FileErrorCause::SharingViolation;
+    case ERROR_LOCK_VIOLATION:
+        return FileErrorCause::LockViolation;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+        return FileErrorCause::DiskFull;
+    case ERROR_HANDLE_EOF:
+        return FileErrorCause::EndOfFile;
+    default:
+        return FileErrorCause::Generic;
+    }
+}
+
+FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
+    FileReadResult result;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        result.cause = FileErrorCauseOf(GetLastError());
+        return result;
+    }
+    result.opened = true;
+    char chunk[65536];
+    while (result.bytes.size() < maxBytes) {
+        DWORD want = static_cast<DWORD>(
+            std::min<std::size_t>(sizeof(chunk), maxBytes - result.bytes.size()));
+        DWORD got = 0;
+        // A read error after a successful open ends the read: what came so
+        // far is the file's content.
+        if (!ReadFile(file, chunk, want, &got, nullptr) || got == 0) break;
+        result.bytes.append(chunk, got);
+    }
+    CloseHandle(file);
+    return result;
+}
+
+void WriteStdout(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace platform

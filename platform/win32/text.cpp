@@ -1,0 +1,44 @@
+// Text in the ANSI code page on Win32.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+static std::string WideToAnsi(const wchar_t* wide, int units) {
+    if (units <= 0) return std::string();
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, units, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+    // wchar_t is 16 bits on Windows: the units pass through unchanged.
+    std::wstring wide(text.begin(), text.end());
+    return WideToAnsi(wide.data(), static_cast<int>(wide.size()));
+}
+
+std::string Utf8ToAnsi(std::string_view text) {
+    if (text.empty()) return std::string();
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0) return std::string();
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+    return WideToAnsi(wide.data(), units);
+}
+
+std::string UpperCaseAnsi(std::string_view text) {
+    // CharUpperBuffA keeps double-byte characters whole and works on text
+    // with embedded NULs, unlike CharUpperA on a string.
+    std::string out(text);
+    if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+}
+
+}  // namespace platform
