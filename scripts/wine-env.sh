@@ -31,7 +31,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix in $WINEPREFIX"
   wineboot -i >/dev/null 2>&1 </dev/null
 fi
-# Keep one wineserver for the whole run: each test process starts faster.
-wineserver -p >/dev/null 2>&1 || true
+# Keep one wineserver for the whole run, so each test process starts fast.
+# Start Wine's background services now, with their output going nowhere:
+# services started by a test run would inherit its output pipe and keep
+# CTest waiting for it to close.
+wineserver -p >/dev/null 2>&1 </dev/null || true
+wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 
 "$@" </dev/null
