@@ -1,0 +1,435 @@
+// Windows' private-profile rules over a file's bytes.
+//
+// Map:
+//   1. encodings   ANSI bytes, or UTF-16LE behind a byte-order mark
+//   2. lines       splitting at CR / LF / CRLF and telling the kinds apart
+//   3. lookup      finding a section and a key
+//   4. reading     GetString, GetInt and the integer rule
+//   5. writing     WriteString
+//
+// The rules, as Windows applies them (where Wine differs, we follow Windows):
+// - A line ends at CR, LF or CRLF and is trimmed of space, tab, VT, CR and LF.
+//   Blank lines are skipped. (CRs just before a CRLF count as part of the
+//   line: the same for reading, tidier for writing; see SplitLines.)
+// - "[" opens a section header: the name runs to the first "]" and is
+//   trimmed; text after it is ignored; a header without "]" still counts.
+// - A line starting with ";" is a comment. There are no inline comments, and
+//   "#" is an ordinary character.
+// - Any other line is an entry: the key runs to the first "=", the value is
+//   the rest; both trimmed. A line without "=" is no key: reading it gives
+//   the default.
+// - Lines before the first header belong to no section; "[]" is a section
+//   named "".
+// - Names match without regard to ASCII letter case. Of the names a program
+//   passes, only spaces at the ends are ignored (a tab makes them miss).
+// - With duplicates, the first section is the only one searched and the first
+//   key wins; a write replaces only that first key.
+// - Reading: a value of 2 or more characters enclosed in a matching pair of
+//   ' or " loses that pair. A present but empty value is the empty text; the
+//   default loses its trailing spaces only. The result is cut to fit the
+//   buffer.
+// - Writing: the names lose the spaces at their ends; the value is stored
+//   exactly as given. A new file is "[S]\r\nk=v\r\n"; a new section goes at
+//   the end with no blank line before it; a new key goes right after the last
+//   entry of its section, before trailing comments and blank lines; an
+//   existing key's line becomes "<key as stored>=<value>". Every other byte
+//   stays as it was; a file whose last line has no line end gets CRLF before
+//   text is added after it. Lines we add end in CRLF; a replaced line keeps
+//   its own line end (none, if it was the file's unterminated last line).
+// - A file beginning with the UTF-16LE byte-order mark is read and written
+//   as UTF-16LE. A UTF-8 byte-order mark is not recognised: it stays part of
+//   line 1, so a header there is lost.
+#include "platform/posix/profile_engine.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace profile {
+namespace {
+
+template <class Ch>
+using View = std::basic_string_view<Ch>;
+template <class Ch>
+using Text = std::basic_string<Ch>;
+
+// ---------------------------------------------------------------- 1. encodings
+//
+// A UTF-16 file is worked on as UTF-16 code units, so its untouched parts go
+// back unchanged. The ANSI names and values of the calls are converted with a
+// small UTF-8 <-> UTF-16 conversion of our own, since the ANSI character set of
+// the POSIX build is UTF-8: a byte that starts no valid UTF-8 sequence becomes
+// U+FFFD, a lone surrogate in the file becomes '?', the default character of
+// Windows' code pages.
+
+bool HasUtf16Mark(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+// The code units of UTF-16LE bytes; an odd last byte counts as a unit of its
+// own (a write then stores it as two bytes).
+std::u16string DecodeUtf16Le(std::string_view bytes) {
+    std::u16string units;
+    units.reserve((bytes.size() + 1) / 2);
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        unsigned lo = static_cast<unsigned char>(bytes[i]);
+        unsigned hi = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        units.push_back(static_cast<char16_t>(lo | (hi << 8)));
+    }
+    return units;
+}
+
+std::string EncodeUtf16Le(std::u16string_view units) {
+    std::string bytes;
+    bytes.reserve(units.size() * 2);
+    for (char16_t u : units) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    return bytes;
+}
+
+std::u16string AnsiToUtf16(std::string_view s) {
+    std::u16string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char lead = static_cast<unsigned char>(s[i++]);
+        const int extra = lead < 0x80 ? 0
+                          : (lead & 0xE0) == 0xC0 ? 1
+                          : (lead & 0xF0) == 0xE0 ? 2
+                          : (lead & 0xF8) == 0xF0 ? 3
+                                                  : -1;
+        char32_t cp = lead;
+        bool ok = extra >= 0;
+        if (extra > 0) {
+            cp = lead & (0x3Fu >> extra);
+            for (int n = 0; ok && n < extra; ++n) {
+                ok = i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80;
+                if (ok) cp = (cp << 6) | (static_cast<unsigned char>(s[i + n]) & 0x3F);
+            }
+            static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+            ok = ok && cp >= kSmallest[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+            if (ok) i += extra;
+        }
+        if (!ok) cp = 0xFFFD;  // one replacement per bad byte; go on after it
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = '?';
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// -------------------------------------------------------------------- 2. lines
+
+enum class Kind { Blank, Comment, Header, Entry };
+
+template <class Ch>
+struct Line {
+    Kind kind = Kind::Blank;
+    std::size_t begin = 0;   // offset of the line's first unit
+    std::size_t end = 0;     // offset just past its text, before the line end
+    std::size_t next = 0;    // offset of the next line (past CR, LF or CRLF)
+    View<Ch> name;           // Header: the section; Entry: the key
+    View<Ch> value;          // Entry with "=": the value, quotes still on
+    bool hasEquals = false;  // an Entry that is a key line
+};
+
+template <class Ch>
+bool IsLineBlank(Ch c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\r' || c == '\n';
+}
+
+template <class Ch>
+View<Ch> TrimBlanks(View<Ch> s) {
+    while (!s.empty() && IsLineBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsLineBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+template <class Ch>
+void Classify(Line<Ch>& line, View<Ch> text) {
+    if (text.empty()) {
+        line.kind = Kind::Blank;
+    } else if (text.front() == Ch('[')) {
+        line.kind = Kind::Header;
+        line.name = TrimBlanks(text.substr(1, text.find(Ch(']'), 1) - 1));  // npos - 1: to the end
+    } else if (text.front() == Ch(';')) {
+        line.kind = Kind::Comment;
+    } else {
+        line.kind = Kind::Entry;
+        const std::size_t eq = text.find(Ch('='));
+        line.hasEquals = eq != View<Ch>::npos;
+        line.name = TrimBlanks(text.substr(0, eq));
+        if (line.hasEquals) line.value = TrimBlanks(text.substr(eq + 1));
+    }
+}
+
+// A line ends at LF, CRLF or a CR that no LF follows. Extra CRs right before
+// a CRLF stay in the line, where trimming drops them: for reading this is the
+// same as ending a line at each CR (the CRs would only make blank lines), but
+// a value written with a trailing CR (the product writes copies texts that
+// way) then sits on one line, "k=3\r\r\n", which the next write replaces
+// whole instead of leaving a blank line behind each time.
+template <class Ch>
+std::vector<Line<Ch>> SplitLines(View<Ch> text) {
+    std::vector<Line<Ch>> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        Line<Ch> line;
+        line.begin = pos;
+        while (pos < text.size() && text[pos] != Ch('\r') && text[pos] != Ch('\n')) ++pos;
+        std::size_t crs = pos;
+        while (crs < text.size() && text[crs] == Ch('\r')) ++crs;
+        if (crs > pos + 1 && crs < text.size() && text[crs] == Ch('\n')) pos = crs - 1;
+        line.end = pos;
+        if (pos < text.size()) {
+            const bool crlf = text[pos] == Ch('\r') && pos + 1 < text.size() &&
+                              text[pos + 1] == Ch('\n');
+            pos += crlf ? 2 : 1;
+        }
+        line.next = pos;
+        Classify(line, TrimBlanks(text.substr(line.begin, line.end - line.begin)));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// ------------------------------------------------------------------- 3. lookup
+
+template <class Ch>
+Ch FoldAscii(Ch c) {
+    return c >= Ch('a') && c <= Ch('z') ? static_cast<Ch>(c - 'a' + 'A') : c;
+}
+
+template <class Ch>
+bool SameName(View<Ch> a, View<Ch> b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    return true;
+}
+
+// A name as a program passes it: only spaces at its ends are ignored.
+std::string_view TrimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+// Where a section and a key are, as indexes into the lines.
+struct Place {
+    std::optional<std::size_t> header;  // the first header naming the section
+    std::optional<std::size_t> key;     // the section's first key line naming the key
+    std::size_t lastEntry = 0;          // the section's last entry, or its header
+};
+
+template <class Ch>
+Place Find(const std::vector<Line<Ch>>& lines, View<Ch> section, View<Ch> key) {
+    Place place;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line<Ch>& line = lines[i];
+        if (!place.header) {
+            if (line.kind == Kind::Header && SameName(line.name, section)) {
+                place.header = i;
+                place.lastEntry = i;
+            }
+            continue;
+        }
+        if (line.kind == Kind::Header) break;
+        if (line.kind != Kind::Entry) continue;
+        place.lastEntry = i;
+        if (!place.key && line.hasEquals && SameName(line.name, key)) place.key = i;
+    }
+    return place;
+}
+
+// The stored value of section/key with one pair of enclosing quotes removed.
+template <class Ch>
+std::optional<Text<Ch>> Lookup(View<Ch> text, View<Ch> section, View<Ch> key) {
+    const std::vector<Line<Ch>> lines = SplitLines(text);
+    const Place place = Find(lines, section, key);
+    if (!place.key) return std::nullopt;
+    View<Ch> value = lines[*place.key].value;
+    if (value.size() >= 2 && value.front() == value.back() &&
+        (value.front() == Ch('"') || value.front() == Ch('\''))) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return Text<Ch>(value);
+}
+
+// ------------------------------------------------------------------ 4. reading
+
+std::optional<std::string> ReadValue(std::string_view fileBytes, std::string_view section,
+                                     std::string_view key) {
+    section = TrimSpaces(section);
+    key = TrimSpaces(key);
+    if (HasUtf16Mark(fileBytes)) {
+        const std::u16string text = DecodeUtf16Le(fileBytes.substr(2));
+        const std::u16string sectionW = AnsiToUtf16(section);
+        const std::u16string keyW = AnsiToUtf16(key);
+        std::optional<std::u16string> value = Lookup<char16_t>(text, sectionW, keyW);
+        if (!value) return std::nullopt;
+        return Utf16ToAnsi(*value);
+    }
+    return Lookup<char>(fileBytes, section, key);
+}
+
+// GetPrivateProfileIntA's conversion (that of RtlUnicodeStringToInteger with
+// base 0): skip leading characters up to 0x20, take one optional "+" or "-",
+// then a lower-case "0x", "0o" or "0b" picks base 16, 8 or 2 (else base 10),
+// then digits of that base up to the first other character, the sum wrapping
+// at 32 bits. No digits give 0.
+// Our reading of the unconfirmed cases: an upper-case "0X1f" has no prefix, so
+// it reads as the decimal "0" followed by a stop: 0. A sign goes before the
+// prefix ("-0x10" is -16). Hex digits may be either case after "0x". Wine's
+// GetPrivateProfileIntA gives the same results for all of these.
+int ParseInt(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && static_cast<unsigned char>(s[i]) <= 0x20) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    unsigned base = 10;
+    const std::string_view prefix = s.substr(i, 2);
+    if (prefix == "0x") base = 16;
+    if (prefix == "0o") base = 8;
+    if (prefix == "0b") base = 2;
+    if (base != 10) i += 2;
+    std::uint32_t sum = 0;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        const unsigned digit = c >= '0' && c <= '9'   ? unsigned(c - '0')
+                               : c >= 'a' && c <= 'z' ? unsigned(c - 'a' + 10)
+                               : c >= 'A' && c <= 'Z' ? unsigned(c - 'A' + 10)
+                                                      : 99u;
+        if (digit >= base) break;
+        sum = sum * base + digit;
+    }
+    if (negative) sum = 0u - sum;
+    return static_cast<int>(sum);  // two's complement, as Windows returns it
+}
+
+}  // namespace
+
+std::string GetString(std::string_view fileBytes, std::string_view section, std::string_view key,
+                      std::string_view defaultText, std::size_t bufferSize) {
+    if (bufferSize == 0) return std::string();
+    std::optional<std::string> value = ReadValue(fileBytes, section, key);
+    if (!value) {
+        while (!defaultText.empty() && defaultText.back() == ' ') defaultText.remove_suffix(1);
+        value = std::string(defaultText);
+    }
+    if (value->size() > bufferSize - 1) value->resize(bufferSize - 1);
+    // The caller of GetPrivateProfileStringA sees the buffer up to its first
+    // NUL: a NUL byte stored in a value ends it.
+    value->resize(std::min(value->size(), value->find('\0')));
+    return *value;
+}
+
+// A present but empty value (also `""`) gives the default. Wine does so; for
+// Windows it is unconfirmed, and the product never stores an empty value under
+// a key it reads as an integer.
+int GetInt(std::string_view fileBytes, std::string_view section, std::string_view key,
+           int defaultValue) {
+    const std::optional<std::string> value = ReadValue(fileBytes, section, key);
+    if (!value || value->empty()) return defaultValue;
+    return ParseInt(*value);
+}
+
+// ------------------------------------------------------------------ 5. writing
+
+namespace {
+
+template <class Ch>
+void Append(Text<Ch>& out, std::string_view ascii) {
+    for (char c : ascii) out.push_back(static_cast<Ch>(c));
+}
+
+template <class Ch>
+Text<Ch> Write(View<Ch> text, View<Ch> section, View<Ch> key, View<Ch> value) {
+    const std::vector<Line<Ch>> lines = SplitLines(text);
+    const Place place = Find(lines, section, key);
+    Text<Ch> out;
+    out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+
+    if (place.key) {
+        // Replace the line's text, keeping the key's letters and the line end.
+        const Line<Ch>& line = lines[*place.key];
+        out.append(text.substr(0, line.begin)).append(line.name);
+        out.push_back(Ch('='));
+        out.append(value).append(text.substr(line.end));
+    } else if (place.header) {
+        // Insert after the section's last entry (or its header).
+        const Line<Ch>& after = lines[place.lastEntry];
+        out.append(text.substr(0, after.next));
+        if (after.next == after.end) Append(out, "\r\n");  // the unterminated last line
+        out.append(key);
+        out.push_back(Ch('='));
+        out.append(value);
+        Append(out, "\r\n");
+        out.append(text.substr(after.next));
+    } else {
+        // A new section at the end.
+        out.append(text);
+        if (!text.empty() && text.back() != Ch('\n') && text.back() != Ch('\r'))
+            Append(out, "\r\n");
+        out.push_back(Ch('['));
+        out.append(section);
+        Append(out, "]\r\n");
+        out.append(key);
+        out.push_back(Ch('='));
+        out.append(value);
+        Append(out, "\r\n");
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string WriteString(std::string_view fileBytes, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    section = TrimSpaces(section);
+    key = TrimSpaces(key);
+    if (HasUtf16Mark(fileBytes)) {
+        const std::u16string text = DecodeUtf16Le(fileBytes.substr(2));
+        const std::u16string sectionW = AnsiToUtf16(section);
+        const std::u16string keyW = AnsiToUtf16(key);
+        const std::u16string valueW = AnsiToUtf16(value);
+        return std::string(fileBytes.substr(0, 2)) +
+               EncodeUtf16Le(Write<char16_t>(text, sectionW, keyW, valueW));
+    }
+    return Write<char>(fileBytes, section, key, value);
+}
+
+}  // namespace profile

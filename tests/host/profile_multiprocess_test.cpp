@@ -1,0 +1,219 @@
+// The POSIX profile file layer under load and around a rewrite: several
+// processes writing one settings file at once lose nothing and never show a
+// reader a torn file; a rewrite keeps the file's permissions and leaves
+// nothing beside it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+constexpr int kWriters = 4;
+constexpr int kRounds = 60;
+constexpr int kKeysPerWriter = 5;
+
+std::string KeyOf(int writer, int k) {
+    return "P" + std::to_string(writer) + "_K" + std::to_string(k);
+}
+
+std::string ValueOf(int writer, int round) {
+    return std::to_string(writer) + ":" + std::to_string(round);
+}
+
+// Exit code 0 when every write reported success.
+int WriterMain(const std::string& path, int writer) {
+    int failures = 0;
+    const auto write = [&](const std::string& section, const std::string& key,
+                           const std::string& value) {
+        if (!platform::ProfileWriteString(section, key, value, path)) ++failures;
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        for (int k = 0; k < kKeysPerWriter; ++k)
+            write("Job", KeyOf(writer, k), ValueOf(writer, round));
+        write("Writer" + std::to_string(writer), "Round", std::to_string(round));
+        write("Shared", "Last", ValueOf(writer, round));
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+// Reads a key written before the writers started until `stop` reaches end of
+// file. Exit code 0 when it always read the stored value (a torn or
+// half-written file would show the default instead), 2 when it never read.
+int ReaderMain(const std::string& path, int stop) {
+    long reads = 0;
+    for (;;) {
+        if (platform::ProfileGetString("Stable", "Key", "missing", 30000, path) != "present")
+            return 1;
+        if (platform::ProfileGetInt("stable", "number", -1, path) != 1234) return 1;
+        ++reads;
+        char c;
+        const ssize_t got = read(stop, &c, 1);
+        if (got == 0) break;  // the parent closed its end: the writers are done
+    }
+    return reads > 0 ? 0 : 2;
+}
+
+pid_t Spawn(const std::vector<int>& closeInChild, int (*body)(const std::string&, int),
+            const std::string& path, int arg) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (int fd : closeInChild) close(fd);
+        _exit(body(path, arg));
+    }
+    return pid;
+}
+
+int ExitCodeOf(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Whether every line is blank, a [header] or a key=value line.
+::testing::AssertionResult EveryLineParses(const std::string& bytes) {
+    std::istringstream in(bytes);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const bool ok = line.empty() || (line.front() == '[' && line.back() == ']') ||
+                        (line.find('=') != std::string::npos && line.front() != '[');
+        if (!ok) return ::testing::AssertionFailure() << "line " << number << ": " << line;
+    }
+    if (!bytes.empty() && bytes.substr(bytes.size() - 2) != "\r\n")
+        return ::testing::AssertionFailure() << "no final line end";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ProfileMultiProcess, ConcurrentWritersLoseNoKeyAndReadersNeverSeeTornFile) {
+    TempDir dir;
+    const std::string path = dir.File("vantor.ini");
+    WriteFileBytes(path, "[Stable]\r\nKey=present\r\nNumber=1234\r\n\r\n");
+
+    int stop[2];
+    ASSERT_EQ(pipe(stop), 0);
+    fcntl(stop[0], F_SETFL, O_NONBLOCK);
+    const pid_t reader = Spawn({stop[1]}, ReaderMain, path, stop[0]);
+    ASSERT_GT(reader, 0);
+    std::vector<pid_t> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.push_back(Spawn({stop[0], stop[1]}, WriterMain, path, w));
+        ASSERT_GT(writers.back(), 0);
+    }
+    close(stop[0]);
+    for (int w = 0; w < kWriters; ++w) EXPECT_EQ(ExitCodeOf(writers[w]), 0) << "writer " << w;
+    close(stop[1]);
+    EXPECT_EQ(ExitCodeOf(reader), 0) << "1: the reader saw a file without the stable key";
+
+    // Each key has one writer, so it holds that writer's last value; the
+    // shared key holds some writer's last value.
+    for (int w = 0; w < kWriters; ++w) {
+        for (int k = 0; k < kKeysPerWriter; ++k)
+            EXPECT_EQ(platform::ProfileGetString("Job", KeyOf(w, k), "lost", 30000, path),
+                      ValueOf(w, kRounds - 1));
+        EXPECT_EQ(platform::ProfileGetInt("Writer" + std::to_string(w), "Round", -1, path),
+                  kRounds - 1);
+    }
+    std::set<std::string> lastValues;
+    for (int w = 0; w < kWriters; ++w) lastValues.insert(ValueOf(w, kRounds - 1));
+    const std::string shared = platform::ProfileGetString("Shared", "Last", "lost", 30000, path);
+    EXPECT_EQ(lastValues.count(shared), 1u) << shared;
+
+    const std::string bytes = ReadFileBytes(path);
+    EXPECT_TRUE(EveryLineParses(bytes)) << bytes;
+    EXPECT_EQ(bytes.rfind("[Stable]\r\nKey=present\r\nNumber=1234\r\n\r\n", 0), 0u) << bytes;
+    // One line per key: nothing was added twice.
+    std::size_t lines = 0;
+    for (char c : bytes) lines += c == '\n';
+    EXPECT_EQ(lines, 4u + 1 + kWriters * kKeysPerWriter + 2u * kWriters + 2) << bytes;
+}
+
+// ------------------------------------------------- what a rewrite keeps
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST(ProfileFiles, RewriteKeepsPermissionBitsAndLeavesNothingBeside) {
+    TempDir dir;
+    const std::string path = dir.File("vantor.ini");
+    WriteFileBytes(path, "[s]\r\nk=v\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(platform::ProfileWriteString("s", "k", std::to_string(i), path));
+    EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"vantor.ini"});
+}
+
+TEST(ProfileFiles, NewFileGetsTheUsualModeUnderTheUmask) {
+    TempDir dir;
+    const std::string path = dir.File("vantor.ini");
+    const mode_t mask = umask(022);
+    const bool written = platform::ProfileWriteString("s", "k", "v", path);
+    umask(mask);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(ModeOf(path), 0644u);
+}
+
+TEST(ProfileFiles, WriteGoesThroughSymbolicLink) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("real"));
+    const std::string target = dir.File("real/vantor.ini");
+    const std::string link = dir.File("vantor.ini");
+    WriteFileBytes(target, "[s]\r\nk=v\r\n");
+    std::filesystem::create_symlink(target, link);
+
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k", "w", link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(target), "[s]\r\nk=w\r\n");
+    EXPECT_EQ(NamesIn(dir.File("real")), std::set<std::string>{"vantor.ini"});
+}
+
+TEST(ProfileFiles, UnchangedWriteLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string path = dir.File("vantor.ini");
+    WriteFileBytes(path, "[s]\r\nk=v\r\n");
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    ASSERT_TRUE(platform::ProfileWriteString("S", "K", "v", path));
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST(ProfileFiles, FolderInPlaceOfFileFailsWriteAndReadsDefault) {
+    TempDir dir;
+    const std::string path = dir.File("vantor.ini");
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(platform::ProfileWriteString("s", "k", "v", path));
+    EXPECT_EQ(platform::ProfileGetString("s", "k", "d", 30000, path), "d");
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+}  // namespace
