@@ -1,5 +1,7 @@
 #include "platform/posix/cmdline.h"
 
+#include <cstdlib>
+
 namespace platform::posix {
 
 namespace {
@@ -106,8 +108,16 @@ void SetProcessArguments(int argc, char** argv) {
     gArguments.assign(argv, argv + argc);
 }
 
+std::string CommandLineOf(const std::vector<std::string>& args, const char* fromEnvironment) {
+    if (fromEnvironment && SplitWindowsCommandLine(fromEnvironment) == args)
+        return fromEnvironment;
+    return JoinWindowsCommandLine(args);
+}
+
 }  // namespace platform::posix
 
 namespace platform {
-std::string ProcessCommandLine() { return posix::JoinWindowsCommandLine(posix::gArguments); }
+std::string ProcessCommandLine() {
+    return posix::CommandLineOf(posix::gArguments, std::getenv(posix::kCommandLineVariable));
+}
 }  // namespace platform

@@ -34,4 +34,17 @@ std::string JoinWindowsCommandLine(const std::vector<std::string>& args);
 // The host program's own argv, kept by main() for ProcessCommandLine().
 void SetProcessArguments(int argc, char** argv);
 
+// A Windows process has one command-line text; a POSIX process has only its
+// argv, from which the exact text (double blanks, quoting) cannot be had back.
+// RunHiddenAndWait therefore also hands the child its command line, exactly,
+// in this environment variable. A program started that way takes the text as
+// its own command line only when it splits into exactly its argv, so a value
+// inherited from a parent further up never counts; otherwise the command line
+// is argv joined back by JoinWindowsCommandLine.
+inline constexpr const char* kCommandLineVariable = "VANTOR_COMMAND_LINE";
+
+// The process command line, as described above, for `args` (argv) and the
+// variable's value (`fromEnvironment`, nullptr when unset).
+std::string CommandLineOf(const std::vector<std::string>& args, const char* fromEnvironment);
+
 }  // namespace platform::posix

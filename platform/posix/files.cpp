@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,11 +45,25 @@ FileErrorCause FileErrorCauseOf(int error) {
     }
 }
 
+// Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder
+// or an empty name (ERROR_PATH_NOT_FOUND, an invalid path); POSIX says ENOENT
+// for all three. Tell them apart as Windows does.
+static FileErrorCause CauseOfMissing(const std::string& path) {
+    if (path.empty()) return FileErrorCause::BadPath;
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return FileErrorCause::FileNotFound;
+    struct stat folder {};
+    if (stat(path.substr(0, slash).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+        return FileErrorCause::BadPath;
+    return FileErrorCause::FileNotFound;
+}
+
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
     FileReadResult result;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        result.cause = FileErrorCauseOf(errno);
+        const int error = errno;
+        result.cause = error == ENOENT ? CauseOfMissing(path) : FileErrorCauseOf(error);
         return result;
     }
     // Reading a directory fails on Windows with "access denied".

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -35,10 +36,22 @@ bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // The child's environment is ours, plus its exact command line (see
+    // posix::kCommandLineVariable); an inherited value of that variable is
+    // replaced.
+    const std::string prefix = std::string(posix::kCommandLineVariable) + "=";
+    const std::string own = prefix + commandLine;
+    std::vector<char*> envp;
+    for (char** e = environ; e && *e; ++e)
+        if (std::string_view(*e).substr(0, prefix.size()) != prefix) envp.push_back(*e);
+    envp.push_back(const_cast<char*>(own.c_str()));
+    envp.push_back(nullptr);
+
     // A program name with a folder is taken as it is; a bare name is looked
-    // up on PATH, as Windows looks beside the connector and on PATH.
+    // up on PATH, as Windows looks beside the connector and on PATH. The
+    // process is not shown anywhere: there is no window to hide.
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return false;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return true;  // started, but its end could not be read

@@ -1,5 +1,7 @@
 // Data files on Win32.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,8 +84,18 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) 
 }
 
 void WriteStdout(std::string_view text) {
+    // The C runtime's standard output is a text stream that would turn "\n"
+    // into "\r\n": write these bytes unchanged, as the host build does, and
+    // leave the stream's mode as it was.
+    // A GUI process started without standard handles has no stream to
+    // write to: the text is lost, as the product intends.
+    const int fd = _fileno(stdout);
+    if (fd < 0) return;
+    std::fflush(stdout);
+    const int previous = _setmode(fd, _O_BINARY);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    if (previous != -1) _setmode(fd, previous);
 }
 
 }  // namespace platform

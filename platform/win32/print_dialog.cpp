@@ -10,7 +10,8 @@ namespace platform {
 // chosen device name; "" when it was cancelled or failed.
 std::string AskPrinterWithDialog() {
     PRINTDLGA dialog{};
-    dialog.lStructSize = sizeof(dialog);  // 66
+    static_assert(sizeof(PRINTDLGA) == 66, "the 32-bit PRINTDLGA record is 66 bytes");
+    dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = nullptr;
     dialog.Flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
     dialog.nFromPage = 0xFFFF;

@@ -17,7 +17,8 @@ bool UserName(std::string& name) {
 
 bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
     STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);  // 68
+    static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit STARTUPINFOA record is 68 bytes");
+    startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};

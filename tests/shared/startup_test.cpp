@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -140,11 +141,15 @@ TEST_F(StartupTest, DebugBoxOnlyForExactlyOneAndBeforeTheJobsFirstWrite) {
             EXPECT_EQ(boxes_[0].cmdLineWhenShown, "<none>") << "the job wrote before the box";
         }
         // The job ran after the box and recorded the command line exactly,
-        // trailing blanks included (a read would trim them).
+        // trailing blanks included (a read would trim them). Wine rewrites
+        // the whole file on each later write and drops them there.
         std::ifstream in(Ini(), std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
-        EXPECT_NE(bytes.str().find("CmdLine=" + command + "\r\n"), std::string::npos) << bytes.str();
+        const std::string stored =
+            testsupport::RunningUnderWine() ? command.substr(0, command.find_last_not_of(' ') + 1)
+                                            : command;
+        EXPECT_NE(bytes.str().find("CmdLine=" + stored + "\r\n"), std::string::npos) << bytes.str();
     }
 }
 

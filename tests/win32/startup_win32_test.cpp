@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "support/wine.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -113,8 +115,14 @@ TEST_F(RealStartup, DebugBoxShowsTheCommandLineBeforeTheJobStarts) {
 
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitForExit(), 0u);
-    EXPECT_NE(ReadAll(folder_ / "vantor.ini").find("CmdLine=" + arguments + "\r\n"),
-              std::string::npos);
+    // Wine rewrites the whole file on each later write of the job and drops
+    // the trailing blanks there; Windows keeps the bytes.
+    const std::string stored = testsupport::RunningUnderWine()
+                                   ? arguments.substr(0, arguments.find_last_not_of(' ') + 1)
+                                   : arguments;
+    EXPECT_NE(ReadAll(folder_ / "vantor.ini").find("CmdLine=" + stored + "\r\n"),
+              std::string::npos)
+        << ReadAll(folder_ / "vantor.ini");
 }
 
 TEST_F(RealStartup, NoDebugBoxUnlessExactlyOne) {

@@ -1,0 +1,97 @@
+#include "launch/launch.h"
+
+#include <cstdint>
+
+#include "app/framework.h"
+#include "launch/product_run.h"
+#include "platform/platform.h"
+#include "settings/catalogue.h"
+#include "settings/store.h"
+
+namespace launch {
+
+std::string FolderOf(std::string_view exePath, char separator, text::LeadByteRule isLead) {
+    std::size_t last = text::FindLastChar(exePath, separator, isLead);
+    if (last == std::string_view::npos) return std::string();
+    return std::string(exePath.substr(0, last + 1));
+}
+
+std::string ConnectorFolder(const CAppBase& app) {
+    return FolderOf(app.ExePath(), platform::PathSeparator());
+}
+
+std::string TemplatePathOf(const std::string& templatesFolder, const std::string& connectorFolder,
+                           const std::string& templateName, char separator) {
+    std::string path;
+    if (!templatesFolder.empty()) {
+        // Only the last byte is looked at, as the folder is typed.
+        path = templatesFolder;
+        if (path.back() != separator) path += separator;
+    } else {
+        path = connectorFolder;
+    }
+    path += templateName;
+    path += ".tvl";
+    return path;
+}
+
+std::string TemplatePath(const CAppBase& app, const std::string& templateName) {
+    const std::string folder =
+        ReadSettingText(app, section::kSettings, key::kTemplatesFolder, defaults::kText);
+    return TemplatePathOf(folder, ConnectorFolder(app), templateName, platform::PathSeparator());
+}
+
+namespace {
+
+// Runs the API proxy: its command line is the ApiProxyExe value, unchanged,
+// recorded as TvlCmdLine before it starts.
+void RunApiProxy(const CAppBase& app, uint32_t& exitCode) {
+    const std::string proxy =
+        ReadSettingText(app, section::kSettings, key::kApiProxyExe, defaults::kText);
+    WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, proxy);
+    RunAndWait(proxy, exitCode);
+}
+
+}  // namespace
+
+int LaunchPrintJob(const CAppBase& app, const std::string& templateName,
+                   const std::vector<std::string>& params, int lastParamIndex, int copies,
+                   const std::string& hostCommandLine) {
+    uint32_t exitCode = 0;  // shared by every runner of this launch
+    ProductJob job;
+    job.templatePath = TemplatePath(app, templateName);
+    job.templateName = templateName;
+    job.params = &params;
+    job.lastParamIndex = lastParamIndex;
+    job.copies = copies;
+    job.hostCommandLine = hostCommandLine;
+    job.connectorFolder = ConnectorFolder(app);
+
+    const int mode = ReadSettingInt(app, section::kSettings, key::kRunApiType, defaults::kInt);
+    bool runProxy = false;
+    bool runProduct = true;
+    switch (static_cast<RunApiType>(mode)) {
+    case RunApiType::kProxyOnly:
+        runProxy = true;
+        runProduct = false;
+        break;
+    case RunApiType::kProxyThenProduct:
+        runProxy = true;
+        break;
+    case RunApiType::kProxyOnZuvezavi:
+        // The path stays upper case: the product gets it so.
+        job.templatePath = platform::UpperCaseAnsi(job.templatePath);
+        runProxy = job.templatePath.find(kProxyTemplateMark) != std::string::npos;
+        runProduct = !runProxy;
+        break;
+    case RunApiType::kProductOnly:
+    default:
+        break;
+    }
+
+    if (runProxy) RunApiProxy(app, exitCode);
+    if (runProduct && !RunProduct(app, job, exitCode)) return kCancelled;
+    return static_cast<int>(exitCode);
+}
+
+}  // namespace launch

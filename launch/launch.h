@@ -1,0 +1,49 @@
+// The print launch of one data line: the template path, the run mode and the
+// runners it starts (the API proxy, the product, or both in turn).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/text.h"
+
+class CAppBase;
+
+namespace launch {
+
+// The text whose presence in the upper-cased template path makes run mode 3
+// start the API proxy instead of the product.
+inline constexpr std::string_view kProxyTemplateMark = "ZUVEZAVI";
+
+// The result of a launch whose manual printer choice was cancelled.
+inline constexpr int kCancelled = -1;
+
+// The folder of `exePath`: everything up to and including its last
+// `separator` (searched with `isLead`); "" without one.
+std::string FolderOf(std::string_view exePath, char separator,
+                     text::LeadByteRule isLead = text::SystemLeadByte);
+
+// The connector's folder: FolderOf its executable's path with the system's
+// separator. Tarvel.exe and, by default, the templates are there.
+std::string ConnectorFolder(const CAppBase& app);
+
+// The template file's path: `templatesFolder` (with a separator appended
+// unless it already ends in one) or, when that is empty, `connectorFolder`;
+// then `templateName` and ".tvl". Nothing else is done to the name.
+std::string TemplatePathOf(const std::string& templatesFolder, const std::string& connectorFolder,
+                           const std::string& templateName, char separator);
+
+// The template path of a launch, from Settings/TemplatesFolder.
+std::string TemplatePath(const CAppBase& app, const std::string& templateName);
+
+// Prints one label record: resolves the template, reads RunApiType and runs
+// the API proxy and/or the product, one after the other, waiting for each.
+// Returns the exit code of the last runner whose exit code could be read, 0
+// when none could be started, and kCancelled (nothing started) when the
+// operator cancelled the manual printer choice.
+int LaunchPrintJob(const CAppBase& app, const std::string& templateName,
+                   const std::vector<std::string>& params, int lastParamIndex, int copies,
+                   const std::string& hostCommandLine);
+
+}  // namespace launch

@@ -1,0 +1,345 @@
+// Whole jobs: the real connector, copied into a temporary folder with the
+// stand-in runner beside it as Tarvel.exe, started with a command line; the
+// runner's records and the LastJob section tell what happened.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launch/printer.h"
+#include "platform/platform.h"
+#include "support/job_fixture.h"
+#include "support/wine.h"
+
+namespace {
+
+using testsupport::ConnectorInstall;
+using testsupport::RunRecord;
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// A value as it reads back from the settings file after later writes. Wine
+// rewrites the whole file on every write and so drops the blanks at the end
+// of a value written earlier (a known Wine difference); Windows, and our own
+// engine, keep every byte they do not touch.
+std::string AfterLaterWrites(std::string value) {
+    if (testsupport::RunningUnderWine())
+        while (!value.empty() && value.back() == ' ') value.pop_back();
+    return value;
+}
+
+// 20 tab-ended parameter fields p<line>_1 .. p<line>_20.
+std::string TwentyFields(int line) {
+    std::string fields;
+    for (int i = 1; i <= 20; ++i) fields += "p" + std::to_string(line) + "_" + std::to_string(i) + "\t";
+    return fields;
+}
+
+class JobTest : public ::testing::Test {
+protected:
+    // Writes the data file and returns the job's command line.
+    std::string Job(const std::string& data, const std::string& templateToken = "/F=C:\\Labels\\Shelf.tvl") {
+        testsupport::WriteFileBytes(install_.File("job.txt"), data);
+        return templateToken + " /D=" + Quoted(install_.File("job.txt"));
+    }
+    testsupport::ProcessResult Run(const std::string& arguments) {
+        testsupport::ProcessResult result = install_.RunConnector(arguments);
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, 0u) << "the connector's exit code never depends on the job";
+        return result;
+    }
+    std::string LabelLine(const std::string& rest, const std::string& templateName = "Shelf") const {
+        return Quoted(install_.Folder() + "Tarvel.exe") + " " +
+               Quoted(install_.Folder() + templateName + ".tvl") + rest;
+    }
+    std::vector<RunRecord> Tarvel() const { return install_.Runs("Tarvel"); }
+    std::string LastJob(const char* key) const { return install_.RawIni("LastJob", key); }
+
+    ConnectorInstall install_;
+};
+
+TEST_F(JobTest, ThreeLineJob) {
+    const std::string args =
+        Job("Box\t12\t2\r\n" "Bag\tA B\t1\r\n" "Tin\t\"hi\"\t3\r\n") + "  ";  // two trailing blanks
+    Run(args);
+
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /setpages 2 /p /fm Param1 \"Box\" /fm Param2 \"12\""));
+    EXPECT_EQ(runs[1].cmdline, LabelLine(" /p /fm Param1 \"Bag\" /fm Param2 \"A B\""));
+    EXPECT_EQ(runs[2].cmdline, LabelLine(" /setpages 3 /p /fm Param1 \"Tin\" /fm Param2 \"''hi''\""));
+    for (const RunRecord& run : runs) {
+        // The job's records were in the file before each runner started.
+        EXPECT_EQ(run.iniCmdLine, AfterLaterWrites(args));
+        EXPECT_EQ(run.iniTvlCmdLine, run.cmdline);
+    }
+
+    EXPECT_EQ(LastJob("CmdLine"), AfterLaterWrites(args));
+    EXPECT_EQ(LastJob("Template"), "Shelf");
+    EXPECT_EQ(LastJob("DataFile"), install_.File("job.txt"));
+    EXPECT_EQ(LastJob("NumLines"), "3");
+    EXPECT_EQ(LastJob("Param1"), "Tin");
+    EXPECT_EQ(LastJob("Param2"), "''hi''");
+    EXPECT_EQ(LastJob("Param3"), "");
+    EXPECT_EQ(LastJob("Param20"), "");
+    // The copies text keeps the line's carriage return (see the Bartender
+    // test); in the settings file that is a line end, so it reads back
+    // without it.
+    EXPECT_EQ(LastJob("Copies"), "3");
+    EXPECT_EQ(LastJob("Copies_1"), "2");
+    EXPECT_EQ(LastJob("Copies_2"), "1");
+    EXPECT_EQ(LastJob("Copies_3"), "3");
+    EXPECT_EQ(LastJob("TvlCmdLine"), runs[2].cmdline);
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+}
+
+TEST_F(JobTest, RecordsAreWrittenInOrder) {
+    Run(Job("a\tb\t1\n"));
+    const std::string ini = install_.IniBytes();
+    const char* order[] = {"CmdLine=",  "Template=", "DataFile=", "NumLines=", "Param1=", "Param20=",
+                           "Copies=",   "Copies_1=", "LastUser=", "TvlCmdLine="};
+    std::size_t last = 0;
+    for (const char* key : order) {
+        std::size_t at = ini.find(std::string("\n") + key);
+        ASSERT_NE(at, std::string::npos) << key;
+        EXPECT_GT(at, last) << key << " out of order in\n" << ini;
+        last = at;
+    }
+}
+
+TEST_F(JobTest, CopiesPolicies) {
+    // Line 1: last field 4, no field 21. Line 2: field 21 is 6, last field 2.
+    // Line 3: last field not a number, no field 21. Line 4: last field 0,
+    // field 21 is 5.
+    const std::string data = "a\tb\t4\r\n" + TwentyFields(2) + "6\t2\r\n" + "x\ty\tnone\r\n" +
+                             TwentyFields(4) + "5\t0\r\n";
+    struct Case {
+        const char* policy;
+        std::vector<std::string> copiesTexts;
+        std::vector<std::string> setpages;  // the copies switch of each line's run
+    };
+    const std::vector<Case> cases = {
+        // (A copies text read back from the file has lost its carriage return.)
+        {"0", {"4", "2", "", "5"}, {" /setpages 4", " /setpages 2", "", " /setpages 5"}},
+        {"7", {"4", "2", "", "5"}, {" /setpages 4", " /setpages 2", "", " /setpages 5"}},
+        {"1", {"4", "2", "none", "0"}, {" /setpages 4", " /setpages 2", "", ""}},
+        // Field 21: the copies number is carried over a line without one.
+        {"2", {"", "6", "", "5"}, {"", " /setpages 6", " /setpages 6", " /setpages 5"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("CopiesType ") + c.policy);
+        install_.WriteIni(std::string("[Settings]\r\nCopiesType=") + c.policy + "\r\n");
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        Run(Job(data));
+        const auto runs = Tarvel();
+        ASSERT_EQ(runs.size(), 4u);
+        for (int line = 0; line < 4; ++line) {
+            EXPECT_EQ(LastJob(("Copies_" + std::to_string(line + 1)).c_str()), c.copiesTexts[line]) << line;
+            const std::string head = LabelLine(c.setpages[line] + " /p /fm Param1 ");
+            EXPECT_EQ(runs[line].cmdline.substr(0, head.size()), head) << line;
+        }
+        EXPECT_EQ(LastJob("Copies"), c.copiesTexts[3]);
+    }
+}
+
+TEST_F(JobTest, LastParameterIndexIsCarriedOver) {
+    // Line 2 has no parameter at all: it passes on line 1's index (2).
+    // Line 3's "1" is not tab-ended: only Param1 is set.
+    Run(Job("a\tb\tc\t1\n" "\n" "x\t1\n"));
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /p /fm Param1 \"a\" /fm Param2 \"b\" /fm Param3 \"c\""));
+    EXPECT_EQ(runs[1].cmdline, LabelLine(" /p /fm Param1 \"\" /fm Param2 \"\" /fm Param3 \"\""));
+    // Line 3's first parameter sets the index again, to 0.
+    EXPECT_EQ(runs[2].cmdline, LabelLine(" /p /fm Param1 \"x\""));
+}
+
+TEST_F(JobTest, AllTwentyParameters) {
+    Run(Job(TwentyFields(1) + "3\r\n"));
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 1u);
+    std::string rest = " /setpages 3 /p";
+    for (int i = 1; i <= 20; ++i)
+        rest += " /fm Param" + std::to_string(i) + " \"p1_" + std::to_string(i) + "\"";
+    EXPECT_EQ(runs[0].cmdline, LabelLine(rest));
+    EXPECT_EQ(LastJob("Param20"), "p1_20");
+}
+
+TEST_F(JobTest, PrinterPolicies) {
+    const std::string user = launch::LastUser();
+    ASSERT_FALSE(user.empty());
+    struct Case {
+        const char* name;
+        std::string settings;
+        std::string printerSwitch;
+    };
+    const std::vector<Case> cases = {
+        {"by user", "[Settings]\r\nPrinter=ByUser\r\n[UserPrinter]\r\n" + user + "=Office Laser\r\n",
+         " /pt \"Office Laser\" "},
+        {"by template: the name as passed",
+         "[Settings]\r\nPrinter=ByTemplate\r\nRunApiType=3\r\n[TemplatePrinter]\r\nShelf=Label1\r\n",
+         " /pt \"Label1\" "},
+        {"keyword in other letter case", "[Settings]\r\nPrinter=BYTEMPLATE\r\n[TemplatePrinter]\r\nShelf=Label1\r\n",
+         " /pt \"BYTEMPLATE\" "},
+        {"default", "", " /p"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        install_.WriteIni(c.settings);
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        Run(Job("v\t1\n"));
+        const auto runs = Tarvel();
+        ASSERT_EQ(runs.size(), 1u);
+        const std::string rest = c.printerSwitch + " /fm Param1 \"v\"";
+        const bool upper = c.settings.find("RunApiType=3") != std::string::npos;
+        EXPECT_EQ(runs[0].cmdline,
+                  upper ? Quoted(install_.Folder() + "Tarvel.exe") + " " +
+                              Quoted(platform::UpperCaseAnsi(install_.Folder() + "Shelf.tvl")) + rest
+                        : LabelLine(rest));
+        EXPECT_EQ(install_.IniText("LastJob", "LastUser"), user);
+    }
+}
+
+TEST_F(JobTest, RunModesWithAProxy) {
+    install_.InstallRunner("ApiProxy.exe");
+    install_.SetExitCode("ApiProxy", 3);
+    const std::string proxy = Quoted(install_.Folder() + "ApiProxy.exe") + " /job";
+    struct Case {
+        const char* mode;
+        const char* templateToken;
+        std::vector<std::string> order;
+    };
+    const std::vector<Case> cases = {
+        {"0", "/F=C:\\Labels\\Shelf.tvl", {"Tarvel 0", "Tarvel 0"}},
+        {"1", "/F=C:\\Labels\\Shelf.tvl", {"ApiProxy 3", "ApiProxy 3"}},
+        {"2", "/F=C:\\Labels\\Shelf.tvl", {"ApiProxy 3", "Tarvel 0", "ApiProxy 3", "Tarvel 0"}},
+        {"3", "/F=C:\\Labels\\Shelf.tvl", {"Tarvel 0", "Tarvel 0"}},
+        {"3", "/F=C:\\Labels\\ZuveZavi_Shelf.tvl", {"ApiProxy 3", "ApiProxy 3"}},
+        {"7", "/F=C:\\Labels\\ZuveZavi_Shelf.tvl", {"Tarvel 0", "Tarvel 0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("RunApiType ") + c.mode + " " + c.templateToken);
+        install_.WriteIni(std::string("[Settings]\r\nRunApiType=") + c.mode + "\r\nApiProxyExe=" + proxy + "\r\n");
+        testsupport::WriteFileBytes(install_.File("runners.log"), "");
+        testsupport::WriteFileBytes(install_.File("ApiProxy.log"), "");
+        Run(Job("a\t1\n" "b\t1\n", c.templateToken));
+        EXPECT_EQ(install_.RunnerOrder(), c.order);
+        for (const RunRecord& run : install_.Runs("ApiProxy")) {
+            EXPECT_EQ(run.cmdline, proxy);
+            EXPECT_EQ(run.iniTvlCmdLine, proxy);
+        }
+    }
+    // Mode 3 without a match upper-cases the path the label program gets.
+    install_.WriteIni("[Settings]\r\nRunApiType=3\r\n");
+    testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+    Run(Job("a\t1\n"));
+    ASSERT_EQ(Tarvel().size(), 1u);
+    EXPECT_EQ(Tarvel()[0].argv.at(1), platform::UpperCaseAnsi(install_.Folder() + "Shelf.tvl"));
+}
+
+TEST_F(JobTest, BartenderPrintsOnlyTheFirstLine) {
+    install_.InstallRunner("Bartend.exe");
+    const std::string bartender = Quoted(install_.Folder() + "Bartend.exe") + " /AF";
+    install_.WriteIni("[Settings]\r\nBartenderExePath=" + bartender +
+                      "\r\n[LastJob]\r\nTvlCmdLine=earlier\r\nLastUser=earlier\r\n");
+    const std::string args = Job("one\t1\r\n" "two\t2\r\n" "three\t3\r\n");
+    Run(args);
+    const auto runs = install_.Runs("Bartend");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, bartender + " " + args);
+    EXPECT_TRUE(Tarvel().empty());
+    EXPECT_EQ(LastJob("NumLines"), "1");
+    EXPECT_EQ(LastJob("Param1"), "one");
+    EXPECT_EQ(LastJob("Copies_2"), "<absent>");
+    // Copies_1 is the job's last write: the value went in with the line's
+    // carriage return, directly before the line end the write added.
+    const std::string ini = install_.IniBytes();
+    EXPECT_NE(ini.find("Copies_1=1\r\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(LastJob("TvlCmdLine"), "earlier");
+    EXPECT_EQ(LastJob("LastUser"), "earlier");
+}
+
+TEST_F(JobTest, MissingLabelProgram) {
+    std::remove(install_.File("Tarvel.exe").c_str());
+    Run(Job("first\t1\n" "second\t1\n"));
+    // Both lines were launched: the second one's line is the last recorded.
+    EXPECT_EQ(LastJob("TvlCmdLine"), LabelLine(" /p /fm Param1 \"second\""));
+    EXPECT_EQ(LastJob("Copies_2"), "1");
+    EXPECT_EQ(LastJob("NumLines"), "2");
+}
+
+TEST_F(JobTest, MissingDataFile) {
+    const std::string path = install_.File("missing.txt");
+    const auto result = Run("/F=C:\\Labels\\Shelf.tvl /D=" + Quoted(path));
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 1u);
+    // Empty parameters, Param1 still passed; copies 0 under the automatic policy.
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /p /fm Param1 \"\""));
+    EXPECT_EQ(LastJob("NumLines"), "1");
+    EXPECT_EQ(LastJob("DataFile"), path);
+    EXPECT_EQ(LastJob("Copies_1"), "");
+    // 20 parameters, the last field and field 21: 22 messages.
+    const std::string message = "Can't open file: " + path + ", Error: " + path + " was not found.\n";
+    std::string expected;
+    for (int i = 0; i < 22; ++i) expected += message;
+    EXPECT_EQ(result.output, expected);
+}
+
+TEST_F(JobTest, NoMarkersAtAll) {
+    install_.WriteIni("[LastJob]\r\nTemplate=earlier\r\n");
+    const auto result = Run("hello");
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /p /fm Param1 \"\"", ""));
+    EXPECT_EQ(LastJob("Template"), "earlier");
+    EXPECT_EQ(LastJob("DataFile"), "<absent>");
+    EXPECT_NE(result.output.find("Can't open file: , Error: an unnamed file contains an invalid path.\n"),
+              std::string::npos);
+}
+
+TEST_F(JobTest, SecondJobKeepsKeysItDoesNotWrite) {
+    Run(Job("a\t1\n" "b\t2\n"));
+    EXPECT_EQ(LastJob("Copies_2"), "2");
+    Run(Job("c\t3\n", "/F=C:\\Labels\\Box.Small.tvl"));
+    EXPECT_EQ(LastJob("NumLines"), "1");
+    EXPECT_EQ(LastJob("Template"), "Box.Small");
+    EXPECT_EQ(LastJob("Copies_1"), "3");
+    EXPECT_EQ(LastJob("Copies_2"), "2");  // from the first job
+    EXPECT_EQ(LastJob("Param1"), "c");
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[2].cmdline, LabelLine(" /setpages 3 /p /fm Param1 \"c\"", "Box.Small"));
+}
+
+TEST_F(JobTest, MendedDataFileFaults) {
+    // A UTF-8 mark, a line that takes the file past 30000 bytes (its fields
+    // after the twentieth are never passed on) and a final line without a
+    // line end beyond it.
+    std::string filler;
+    for (int i = 0; i < 16000; ++i) filler += "x\t";
+    const std::string data = "\xEF\xBB\xBF" "first\t1\n" + filler + "1\n" + "last\t2";
+    ASSERT_GT(data.size(), 30000u);
+    Run(Job(data));
+    EXPECT_EQ(LastJob("NumLines"), "3");
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /p /fm Param1 \"first\""));
+    EXPECT_EQ(runs[2].cmdline, LabelLine(" /setpages 2 /p /fm Param1 \"last\""));
+    EXPECT_EQ(LastJob("Copies_3"), "2");
+}
+
+TEST_F(JobTest, Utf16DataFile) {
+    std::string data = "\xFF\xFE";
+    for (char c : std::string("A1\tA2\t2\r\nB1\tB2\t1\r\n")) {
+        data += c;
+        data += '\0';
+    }
+    Run(Job(data));
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /setpages 2 /p /fm Param1 \"A1\" /fm Param2 \"A2\""));
+    EXPECT_EQ(runs[1].cmdline, LabelLine(" /p /fm Param1 \"B1\" /fm Param2 \"B2\""));
+    EXPECT_EQ(LastJob("Copies_2"), "1");
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// The runners' command lines, the printer switch, the template path and the
+// connector's folder: pure text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launch/launch.h"
+#include "launch/printer.h"
+#include "launch/product_run.h"
+
+namespace {
+
+using launch::PrinterSwitch;
+using launch::TvlCmdLine;
+
+bool NoLeadBytes(unsigned char) { return false; }
+bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+TEST(TvlCmdLine, TheTwoWorkedExamples) {
+    const std::vector<std::string> params = {"12", "A B"};
+    EXPECT_EQ(TvlCmdLine("C:\\Apps\\", "C:\\Apps\\Box.tvl", 3, PrinterSwitch("Label1"), params, 1),
+              "\"C:\\Apps\\Tarvel.exe\" \"C:\\Apps\\Box.tvl\" /setpages 3 /pt \"Label1\"  /fm Param1 "
+              "\"12\" /fm Param2 \"A B\"");
+    EXPECT_EQ(TvlCmdLine("C:\\Apps\\", "C:\\Apps\\Box.tvl", 1, PrinterSwitch(""), params, 1),
+              "\"C:\\Apps\\Tarvel.exe\" \"C:\\Apps\\Box.tvl\" /p /fm Param1 \"12\" /fm Param2 \"A B\"");
+}
+
+TEST(TvlCmdLine, CopiesSwitchOnlyAboveOne) {
+    const std::vector<std::string> none;
+    const std::string head = "\"F\\Tarvel.exe\" \"T.tvl\"";
+    struct Case {
+        int copies;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, head + " /p"},
+        {0, head + " /p"},
+        {-4, head + " /p"},
+        {2, head + " /setpages 2 /p"},
+        {10000, head + " /setpages 10000 /p"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TvlCmdLine("F\\", "T.tvl", c.copies, " /p", none, -1), c.expected) << c.copies;
+}
+
+TEST(TvlCmdLine, ParameterPieces) {
+    std::vector<std::string> params(20);
+    const std::string head = "\"D\\Tarvel.exe\" \"D\\X.tvl\" /p";
+    // -1: no piece at all; 0 with an empty first value: one empty piece.
+    EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", params, -1), head);
+    EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", params, 0), head + " /fm Param1 \"\"");
+
+    // All twenty, in order, empty ones included.
+    std::string expected = head;
+    for (int i = 0; i < 20; ++i) {
+        params[i] = i == 7 ? "" : "v" + std::to_string(i + 1);
+        expected += " /fm Param" + std::to_string(i + 1) + " \"" + params[i] + "\"";
+    }
+    EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", params, 19), expected);
+    // An index past the list stops at its end.
+    EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", params, 25), expected);
+
+    // Values go in unchanged: quotes, apostrophes, blanks, per cent signs.
+    const std::vector<std::string> odd = {"say \"hi\"", "''x''", " %s %d ", "7\r"};
+    EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", odd, 3),
+              head + " /fm Param1 \"say \"hi\"\" /fm Param2 \"''x''\" /fm Param3 \" %s %d \""
+                     " /fm Param4 \"7\r\"");
+}
+
+TEST(PrinterSwitch, NamedOrDefault) {
+    EXPECT_EQ(PrinterSwitch(""), " /p");
+    EXPECT_EQ(PrinterSwitch("Shipping Printer"), " /pt \"Shipping Printer\" ");
+    EXPECT_EQ(PrinterSwitch("\\\\srv\\Label \"2\""), " /pt \"\\\\srv\\Label \"2\"\" ");
+}
+
+TEST(BartenderCmdLine, PathBlankAndHostLineUnchanged) {
+    EXPECT_EQ(launch::BartenderCmdLine("C:\\BT\\bartend.exe", "/F=C:\\t\\job.txt /D=x"),
+              "C:\\BT\\bartend.exe /F=C:\\t\\job.txt /D=x");
+    EXPECT_EQ(launch::BartenderCmdLine("C:\\Program Files\\BT\\bartend.exe", "  a  \"b\" "),
+              "C:\\Program Files\\BT\\bartend.exe   a  \"b\" ");
+}
+
+TEST(TemplatePathOf, FolderNameAndExtension) {
+    struct Case {
+        const char* folder;
+        const char* name;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Labels", "Box", "C:\\Labels\\Box.tvl"},
+        {"C:\\Labels\\", "Box", "C:\\Labels\\Box.tvl"},     // no doubled backslash
+        {"C:/Labels/", "Box", "C:/Labels/\\Box.tvl"},       // a slash is not a backslash
+        {"", "Box", "C:\\Apps\\Box.tvl"},                    // the connector's folder
+        {"", "", "C:\\Apps\\.tvl"},
+        {"C:\\Labels", "Box.tvl", "C:\\Labels\\Box.tvl.tvl"},
+        {"C:\\Labels", "sub\\Box", "C:\\Labels\\sub\\Box.tvl"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(launch::TemplatePathOf(c.folder, "C:\\Apps\\", c.name, '\\'), c.expected)
+            << c.folder << " " << c.name;
+    EXPECT_EQ(launch::TemplatePathOf("/srv/labels", "/opt/v/", "Box", '/'), "/srv/labels/Box.tvl");
+    EXPECT_EQ(launch::TemplatePathOf("", "/opt/v/", "Box", '/'), "/opt/v/Box.tvl");
+}
+
+TEST(FolderOf, CutAfterTheLastSeparator) {
+    EXPECT_EQ(launch::FolderOf("C:\\Apps\\Vantor.exe", '\\', NoLeadBytes), "C:\\Apps\\");
+    EXPECT_EQ(launch::FolderOf("Vantor.exe", '\\', NoLeadBytes), "");
+    EXPECT_EQ(launch::FolderOf("/opt/v/vantor", '/', NoLeadBytes), "/opt/v/");
+    // 0x95 0x5C is one double-byte character: its trail byte is no separator.
+    EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', ShiftJisLead), "C:\\");
+    EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', NoLeadBytes), "C:\\\x95\\");
+}
+
+}  // namespace

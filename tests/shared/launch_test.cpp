@@ -1,0 +1,273 @@
+// The print launch in-process, starting real runners: the stand-in program
+// copied as Tarvel.exe (and as a proxy and a Bartender) beside an application
+// object whose executable lies in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/vantor_app.h"
+#include "launch/launch.h"
+#include "launch/printer.h"
+#include "launch/product_run.h"
+#include "platform/platform.h"
+#include "support/job_fixture.h"
+
+namespace {
+
+using testsupport::ConnectorInstall;
+using testsupport::RunRecord;
+
+// A person who answers the print dialog with a fixed name ("" is Cancel).
+class PrinterPerson : public platform::Interaction {
+public:
+    void ShowMessage(const std::string&, const std::string&) override {}
+    bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
+    std::string AskPrinter() override {
+        ++asked;
+        return answer;
+    }
+    std::string answer;
+    int asked = 0;
+};
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+class LaunchTest : public ::testing::Test {
+protected:
+    LaunchTest() : app_(install_.Exe(), "/F=x", person_) {}
+
+    int Launch(const std::string& templateName, std::vector<std::string> params, int lastIndex,
+               int copies, const std::string& host = "/F=x /D=y") {
+        params.resize(20);
+        return launch::LaunchPrintJob(app_, templateName, params, lastIndex, copies, host);
+    }
+    std::string TemplateIn(const std::string& name) const { return install_.Folder() + name + ".tvl"; }
+    std::string LabelLine(const std::string& templatePath, const std::string& rest) const {
+        return Quoted(install_.Folder() + "Tarvel.exe") + " " + Quoted(templatePath) + rest;
+    }
+    std::vector<RunRecord> Tarvel() const { return install_.Runs("Tarvel"); }
+
+    ConnectorInstall install_;
+    PrinterPerson person_;
+    CVantorApp app_;
+};
+
+TEST_F(LaunchTest, LabelProgramGetsItsLineRecordedBeforeItStarts) {
+    install_.SetExitCode("Tarvel", 7);
+    const int result = Launch("Box", {"12", "A B"}, 1, 3);
+    EXPECT_EQ(result, 7);
+
+    const std::string expected = LabelLine(TemplateIn("Box"), " /setpages 3 /p /fm Param1 \"12\" /fm Param2 \"A B\"");
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, expected);
+    EXPECT_EQ(runs[0].iniTvlCmdLine, expected) << "TvlCmdLine was written before the start";
+    EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), expected);
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+    // The arguments the program sees are the ones Windows would give it.
+    ASSERT_EQ(runs[0].argv.size(), 11u);
+    EXPECT_EQ(runs[0].argv[1], TemplateIn("Box"));
+    EXPECT_EQ(runs[0].argv[7], "12");
+    EXPECT_EQ(runs[0].argv[10], "A B");
+}
+
+TEST_F(LaunchTest, ExitCodeOfTheRunnerIsReturnedUnchanged) {
+    for (int code : {0, 3, 200}) {
+        install_.SetExitCode("Tarvel", code);
+        EXPECT_EQ(Launch("Box", {}, -1, 1), code);
+    }
+    EXPECT_EQ(Tarvel().size(), 3u);
+}
+
+TEST_F(LaunchTest, MissingLabelProgramStillRecordsItsLine) {
+    ConnectorInstall bare(/*labelProgram=*/false);
+    CVantorApp app(bare.Exe(), "/F=x", person_);
+    bare.WriteIni("[LastJob]\r\nTvlCmdLine=earlier\r\n");
+    std::vector<std::string> params(20);
+    params[0] = "v";
+    EXPECT_EQ(launch::LaunchPrintJob(app, "Box", params, 0, 1, "/F=x"), 0);
+    EXPECT_EQ(bare.RawIni("LastJob", "TvlCmdLine"),
+              Quoted(bare.Folder() + "Tarvel.exe") + " " + Quoted(bare.Folder() + "Box.tvl") +
+                  " /p /fm Param1 \"v\"");
+}
+
+TEST_F(LaunchTest, TemplatesFolderSetting) {
+    const char sep = platform::PathSeparator();
+    const std::string folder = install_.path() + sep + "labels";
+    install_.WriteIni("[Settings]\r\nTemplatesFolder=" + folder + "\r\n");
+    Launch("Shelf", {}, -1, 1);
+    install_.WriteIni("[Settings]\r\nTemplatesFolder=" + folder + sep + "\r\n");
+    Launch("Shelf", {}, -1, 1);
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 2u);
+    // Tarvel.exe still comes from the connector's folder.
+    EXPECT_EQ(runs[0].cmdline, LabelLine(folder + sep + "Shelf.tvl", " /p"));
+    EXPECT_EQ(runs[1].cmdline, runs[0].cmdline);
+}
+
+// Run modes, with a stand-in proxy beside the label program.
+TEST_F(LaunchTest, RunModes) {
+    install_.InstallRunner("ApiProxy.exe");
+    install_.SetExitCode("Tarvel", 5);
+    install_.SetExitCode("ApiProxy", 9);
+    const std::string proxyLine = Quoted(install_.Folder() + "ApiProxy.exe") + " --from-connector";
+
+    struct Case {
+        const char* mode;  // RunApiType as stored; nullptr: not stored
+        const char* templateName;
+        std::vector<std::string> order;
+        int result;
+        bool upperCasePath;
+    };
+    const std::vector<Case> cases = {
+        {nullptr, "Box", {"Tarvel 5"}, 5, false},
+        {"0", "Box", {"Tarvel 5"}, 5, false},
+        {"1", "Box", {"ApiProxy 9"}, 9, false},
+        {"2", "Box", {"ApiProxy 9", "Tarvel 5"}, 5, false},
+        {"3", "Box", {"Tarvel 5"}, 5, true},
+        {"3", "zuvezavi_box", {"ApiProxy 9"}, 9, true},
+        {"3", "ZuveZavi01", {"ApiProxy 9"}, 9, true},
+        {"7", "zuvezavi_box", {"Tarvel 5"}, 5, false},
+        {"-1", "Box", {"Tarvel 5"}, 5, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("RunApiType ") + (c.mode ? c.mode : "(none)") + ", " + c.templateName);
+        testsupport::WriteFileBytes(install_.File("runners.log"), "");
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        install_.WriteIni(std::string("[Settings]\r\n") + (c.mode ? std::string("RunApiType=") + c.mode + "\r\n" : "") +
+                          "ApiProxyExe=" + proxyLine + "\r\n[LastJob]\r\nTvlCmdLine=earlier\r\n");
+        EXPECT_EQ(Launch(c.templateName, {"p1"}, 0, 1), c.result);
+        EXPECT_EQ(install_.RunnerOrder(), c.order);
+
+        std::string path = TemplateIn(c.templateName);
+        if (c.upperCasePath) path = platform::UpperCaseAnsi(path);
+        const std::string labelLine = LabelLine(path, " /p /fm Param1 \"p1\"");
+        const bool product = c.order.back() == "Tarvel 5";
+        EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), product ? labelLine : proxyLine);
+        if (product) {
+            ASSERT_EQ(Tarvel().size(), 1u);
+            EXPECT_EQ(Tarvel()[0].cmdline, labelLine);
+        }
+    }
+    // The proxy found its own line recorded when it started, and got nothing else.
+    for (const RunRecord& run : install_.Runs("ApiProxy")) {
+        EXPECT_EQ(run.cmdline, proxyLine);
+        EXPECT_EQ(run.iniTvlCmdLine, proxyLine);
+    }
+}
+
+TEST_F(LaunchTest, ProxyResultStaysWhenTheProductCannotStart) {
+    install_.InstallRunner("ApiProxy.exe");
+    install_.SetExitCode("ApiProxy", 9);
+    std::remove(install_.File("Tarvel.exe").c_str());
+    install_.WriteIni("[Settings]\r\nRunApiType=2\r\nApiProxyExe=" + Quoted(install_.Folder() + "ApiProxy.exe") +
+                      " x\r\n");
+    EXPECT_EQ(Launch("Box", {}, -1, 1), 9);
+    EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), LabelLine(TemplateIn("Box"), " /p"));
+}
+
+TEST_F(LaunchTest, EmptyProxyCommandStartsNothing) {
+    install_.WriteIni("[Settings]\r\nRunApiType=1\r\n[LastJob]\r\nTvlCmdLine=earlier\r\n");
+    EXPECT_EQ(Launch("Box", {}, -1, 1), 0);
+    EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), "");
+    EXPECT_TRUE(install_.RunnerOrder().empty());
+}
+
+// The policies the whole-job tests do not already cover.
+TEST_F(LaunchTest, PrinterPolicies) {
+    const std::string user = launch::LastUser();
+    ASSERT_FALSE(user.empty());
+    struct Case {
+        const char* name;
+        std::string settings;  // extra lines of the file
+        const char* answer;    // the person's choice in the print dialog
+        std::string printerSwitch;
+        int asked;
+    };
+    const std::vector<Case> cases = {
+        {"specific", "[Settings]\r\nPrinter=Shipping Printer\r\n", "", " /pt \"Shipping Printer\" ", 0},
+        {"by user, other letter case of the name",
+         "[Settings]\r\nPrinter=ByUser\r\n[UserPrinter]\r\n" + platform::UpperCaseAnsi(user) + "=Office Laser\r\n",
+         "", " /pt \"Office Laser\" ", 0},
+        {"by user, no line", "[Settings]\r\nPrinter=ByUser\r\n[UserPrinter]\r\nsomeone else=X\r\n", "", " /p", 0},
+        {"by template, no line", "[Settings]\r\nPrinter=ByTemplate\r\n", "", " /p", 0},
+        {"MANUAL is a name", "[Settings]\r\nPrinter=MANUAL\r\n", "Label Printer 2", " /pt \"MANUAL\" ", 0},
+        {"manual", "[Settings]\r\nPrinter=Manual\r\n", "Label Printer 2", " /pt \"Label Printer 2\" ", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        install_.WriteIni(c.settings + "[LastJob]\r\nLastUser=earlier\r\n");
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        person_.answer = c.answer;
+        person_.asked = 0;
+        EXPECT_EQ(Launch("Box", {"1"}, 0, 1), 0);
+        EXPECT_EQ(person_.asked, c.asked);
+        const auto runs = Tarvel();
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].cmdline, LabelLine(TemplateIn("Box"), c.printerSwitch + " /fm Param1 \"1\""));
+        EXPECT_EQ(install_.IniText("LastJob", "LastUser"), user);
+    }
+}
+
+TEST_F(LaunchTest, CancelledManualChoiceStartsNothing) {
+    install_.WriteIni("[Settings]\r\nPrinter=Manual\r\n[LastJob]\r\nTvlCmdLine=earlier\r\nLastUser=earlier\r\n");
+    person_.answer = "";
+    EXPECT_EQ(Launch("Box", {"1"}, 0, 2), launch::kCancelled);
+    EXPECT_EQ(person_.asked, 1);
+    EXPECT_TRUE(Tarvel().empty());
+    EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), "earlier");
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+
+    // The dialog opens again for every launch.
+    person_.answer = "P";
+    EXPECT_EQ(Launch("Box", {"1"}, 0, 2), 0);
+    EXPECT_EQ(person_.asked, 2);
+    EXPECT_EQ(Tarvel().size(), 1u);
+}
+
+TEST_F(LaunchTest, BartenderGetsTheHostLineAndNothingIsRecorded) {
+    install_.InstallRunner("Bartend.exe");
+    install_.SetExitCode("Bartend", 4);
+    const std::string bartender = Quoted(install_.Folder() + "Bartend.exe") + " /AF";
+    install_.WriteIni("[Settings]\r\nBartenderExePath=" + bartender +
+                      "\r\nPrinter=Manual\r\n[LastJob]\r\nTvlCmdLine=earlier\r\nLastUser=earlier\r\n");
+    const std::string host = "/F=C:\\t\\job.txt  /D=\"x y\" ";
+    EXPECT_EQ(Launch("Box", {"1"}, 0, 3, host), 4);
+    const auto runs = install_.Runs("Bartend");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, bartender + " " + host);
+    EXPECT_TRUE(Tarvel().empty());
+    EXPECT_EQ(person_.asked, 0) << "no printer is chosen for Bartender";
+    EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), "earlier");
+    EXPECT_EQ(install_.RawIni("LastJob", "LastUser"), "earlier");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunHiddenAndWait, ExitCodeOnlyFromAStartedProcess) {
+    testsupport::ConnectorInstall install;
+    const std::string runner = "\"" + install.File("Tarvel.exe") + "\" a";
+    install.SetExitCode("Tarvel", 42);
+    uint32_t code = 1234;
+    EXPECT_TRUE(platform::RunHiddenAndWait(runner, code));
+    EXPECT_EQ(code, 42u);
+
+    install.SetExitCode("Tarvel", 0);
+    launch::RunAndWait(runner, code);
+    EXPECT_EQ(code, 0u);
+
+    // A program that cannot be started leaves the code as it was.
+    code = 1234;
+    EXPECT_FALSE(platform::RunHiddenAndWait("\"" + install.File("None.exe") + "\" a", code));
+    EXPECT_EQ(code, 1234u);
+    EXPECT_FALSE(platform::RunHiddenAndWait("", code));
+    EXPECT_EQ(code, 1234u);
+    launch::RunAndWait("\"" + install.File("None.exe") + "\"", code);
+    EXPECT_EQ(code, 1234u);
+    EXPECT_EQ(install.Runs("Tarvel").size(), 2u);
+}
+
+}  // namespace

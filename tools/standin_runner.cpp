@@ -1,0 +1,183 @@
+// A stand-in for the programs the connector starts: the label program, a
+// Bartender executable, an API proxy. Tests copy it under the name it stands
+// in for (Tarvel.exe, ...) beside a copy of the connector.
+//
+// Every run appends one record to <own name>.log beside itself (Tarvel.log for
+// Tarvel.exe) and exits with the number in <own name>.exitcode beside itself
+// (0 when that file is absent). A record:
+//
+//   [run]
+//   cmdline=<the exact command line it received>
+//   argc=<n>
+//   argv=<argument>            (one line per argument, program name first)
+//   show=<dwFlags> <wShowWindow>   (Win32: GetStartupInfoA; POSIX: "none")
+//   ini.CmdLine=<raw value>    (LastJob keys of vantor.ini beside itself,
+//   ini.TvlCmdLine=<raw value>  as they stood when it started; "<absent>")
+//   exit=<code>
+//   [end]
+//
+// Every run also appends "<own name> <exit code>" as one line to runners.log
+// beside itself, so a test can see the order in which several runners ran.
+//
+// Values are written with '%', CR and LF as %25, %0D and %0A, so a record
+// always reads back exactly.
+//
+// The exact command line: on Win32 GetCommandLineA(). A POSIX process has only
+// argv; the connector's host build hands the exact text to its runners in the
+// VANTOR_COMMAND_LINE environment variable (platform/posix/cmdline.h), which
+// is recorded when present ("cmdline-source=environment"), else argv joined
+// with blanks ("cmdline-source=argv").
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string OwnPath() {
+#ifdef _WIN32
+    char buffer[32768];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+    return std::string(buffer, n);
+#else
+    char buffer[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+#endif
+}
+
+std::string Escape(const std::string& value) {
+    std::string out;
+    for (char c : value) {
+        if (c == '%')
+            out += "%25";
+        else if (c == '\r')
+            out += "%0D";
+        else if (c == '\n')
+            out += "%0A";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string ReadAll(const std::string& path, bool& found) {
+    std::ifstream in(path, std::ios::binary);
+    found = static_cast<bool>(in);
+    std::ostringstream bytes;
+    if (found) bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool SameLetters(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return std::string();
+    std::size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+// The raw text after the '=' of `key` in section [LastJob], as the settings
+// store wrote it (a profile read would trim its blanks), or "<absent>".
+std::string RawLastJobValue(const std::string& ini, const std::string& key) {
+    bool inSection = false;
+    std::size_t pos = 0;
+    while (pos < ini.size()) {
+        std::size_t end = ini.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = ini.size();
+        std::string line = ini.substr(pos, end - pos);
+        pos = end + 1;
+        std::string trimmed = Trim(line);
+        if (!trimmed.empty() && trimmed[0] == '[') {
+            std::size_t close = trimmed.find(']');
+            inSection = SameLetters(Trim(trimmed.substr(1, close == std::string::npos
+                                                                ? std::string::npos
+                                                                : close - 1)),
+                                    "LastJob");
+            continue;
+        }
+        std::size_t equals = line.find('=');
+        if (inSection && equals != std::string::npos && SameLetters(Trim(line.substr(0, equals)), key))
+            return line.substr(equals + 1);
+    }
+    return "<absent>";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string self = OwnPath();
+    const std::size_t slash = self.find_last_of("\\/");
+    const std::string folder = self.substr(0, slash + 1);
+    std::string name = self.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.resize(dot);
+
+    // First the settings file as it stands now, before anything else.
+    bool iniFound = false;
+    const std::string ini = ReadAll(folder + "vantor.ini", iniFound);
+
+    std::string commandLine;
+    std::string source;
+    std::string show = "none";
+#ifdef _WIN32
+    commandLine = GetCommandLineA();
+    source = "GetCommandLineA";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    GetStartupInfoA(&startup);
+    show = std::to_string(startup.dwFlags) + " " + std::to_string(startup.wShowWindow);
+#else
+    if (const char* exact = std::getenv("VANTOR_COMMAND_LINE")) {
+        commandLine = exact;
+        source = "environment";
+    } else {
+        for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
+        source = "argv";
+    }
+#endif
+
+    bool codeFound = false;
+    const std::string codeText = ReadAll(folder + name + ".exitcode", codeFound);
+    const int code = codeFound ? std::atoi(codeText.c_str()) : 0;
+
+    std::ostringstream record;
+    record << "[run]\n";
+    record << "cmdline=" << Escape(commandLine) << "\n";
+    record << "cmdline-source=" << source << "\n";
+    record << "argc=" << argc << "\n";
+    for (int i = 0; i < argc; ++i) record << "argv=" << Escape(argv[i]) << "\n";
+    record << "show=" << show << "\n";
+    record << "ini.CmdLine=" << Escape(iniFound ? RawLastJobValue(ini, "CmdLine") : "<absent>") << "\n";
+    record << "ini.TvlCmdLine=" << Escape(iniFound ? RawLastJobValue(ini, "TvlCmdLine") : "<absent>")
+           << "\n";
+    record << "exit=" << code << "\n";
+    record << "[end]\n";
+
+    std::ofstream log(folder + name + ".log", std::ios::binary | std::ios::app);
+    log << record.str();
+    log.close();
+    std::ofstream order(folder + "runners.log", std::ios::binary | std::ios::app);
+    order << name << " " << code << "\n";
+    order.close();
+    return code;
+}
