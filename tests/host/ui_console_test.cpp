@@ -1,0 +1,54 @@
+// Configuration mode of the host build: the real program, started without
+// arguments, prints what the dialog would show and writes nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/build_paths.h"
+#include "support/job_fixture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+
+TEST(ConsoleConfig, PrintsTheFormAndTheSettingsFileAndWritesNothing) {
+    testsupport::TempDir dir;
+    const std::string exe = dir.File("vantor");
+    std::filesystem::copy_file(testsupport::ConnectorProgram(), exe);
+    const std::string ini =
+        "[LastJob]\r\nCmdLine=/F=Shelf.tvl /D=job.txt\r\nParam1=A-100\r\nParam2=Shelf 4\r\n"
+        "Param3=\r\nParam4=hidden\r\n[Settings]\r\nPrinter=byuser\r\nCopiesType=2\r\n"
+        "RunApiType=2\r\nMsgBoxDebug=2\r\n";
+    testsupport::WriteFileBytes(dir.File("vantor.ini"), ini);
+
+    const testsupport::ProcessResult run = testsupport::RunProgram("\"" + exe + "\"");
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::string& out = run.output;
+    for (const std::string& expected :
+         {"Settings file: " + dir.File("vantor.ini"), std::string("Use Specific Printer:"),
+          std::string("byuser"), std::string("Always use parameter 21"),
+          std::string("Run API on ZUVEZAVI Label otherwise run Tarvel"), std::string("on"),
+          std::string("/F=Shelf.tvl /D=job.txt"), std::string("01   A-100"),
+          std::string("02   Shelf 4")})
+        EXPECT_NE(out.find(expected), std::string::npos) << "missing: " << expected << "\n" << out;
+    EXPECT_EQ(out.find("hidden"), std::string::npos) << "rows stop at the first empty value";
+    EXPECT_EQ(out.find("Tabule.ini"), std::string::npos) << "no host-file question";
+    EXPECT_EQ(ReadFileBytes(dir.File("vantor.ini")), ini);
+}
+
+TEST(ConsoleConfig, NoSettingsFileShowsDefaultsAndCreatesNone) {
+    testsupport::TempDir dir;
+    const std::string exe = dir.File("vantor");
+    std::filesystem::copy_file(testsupport::ConnectorProgram(), exe);
+    const testsupport::ProcessResult run = testsupport::RunProgram("\"" + exe + "\"   ");
+    ASSERT_TRUE(run.started);
+    for (const char* expected : {"Use Default Windows Printer", "Automatic Detection", "Run Tarvel Only",
+                                 "Copies:              1", "Num Lines:           1"})
+        EXPECT_NE(run.output.find(expected), std::string::npos) << expected << "\n" << run.output;
+    EXPECT_FALSE(testsupport::FileExists(dir.File("vantor.ini")));
+}
+
+}  // namespace

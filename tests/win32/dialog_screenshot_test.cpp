@@ -1,0 +1,78 @@
+// Pictures of the real configuration dialog and About box for a person to
+// look at: build/<folder>/screenshots/dialog.png and about.png. Taken by the
+// UI driver inside a Wine virtual desktop, where Wine draws the window
+// frames and captions itself (plain Xvfb has no window manager to draw them).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "support/build_paths.h"
+#include "support/temp_dir.h"
+#include "support/ui_fixture.h"
+#include "tools/win32/ui_automation.h"
+
+namespace {
+
+using testsupport::UiTurn;
+
+// Width and height from a PNG file's header, or 0 x 0 when it is no PNG.
+std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& path) {
+    const std::string bytes = testsupport::ReadFileBytes(path);
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    auto be32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    return {be32(16), be32(20)};
+}
+
+TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
+    UiTurn turn;
+    UiTurn::SetHostFile("[Labels]\r\nApplication=C:\\Host\\labels.exe\r\n");
+    testsupport::TempDir dir;
+    const std::string exe = dir.File("vantor.exe");
+    std::filesystem::copy_file(testsupport::ConnectorProgram(), exe);
+    testsupport::WriteFileBytes(
+        dir.File("vantor.ini"),
+        "[LastJob]\r\nCmdLine=/F=C:\\Labels\\Shelf.tvl /D=C:\\Data\\job.txt\r\nTemplate=Shelf\r\n"
+        "DataFile=C:\\Data\\job.txt\r\nNumLines=2\r\nCopies=3\r\nLastUser=anna\r\n"
+        "TvlCmdLine=\"C:\\Labels\\Tarvel.exe\" \"C:\\Labels\\Shelf.tvl\" /setpages 3 /p\r\n"
+        "Param1=A-100\r\nParam2=Shelf 4\r\nParam3=12.50\r\n"
+        "[Settings]\r\nPrinter=Zebra ZT410\r\nMsgBoxDebug=0\r\nCopiesType=1\r\nRunApiType=3\r\n"
+        "TemplatesFolder=C:\\Labels\r\nApiProxyExe=C:\\Api\\proxy.exe\r\nBartenderExePath=\r\n");
+
+    const std::string folder = testsupport::BuildDir() + "\\screenshots";
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"dialog.png", "about.png"}) std::filesystem::remove(folder + "\\" + name);
+
+    std::string command = "C:\\windows\\explorer.exe /desktop=VantorShots,800x900 \"" +
+                          testsupport::ToolProgram("uidriver") + "\" shoot \"" + exe + "\" \"" +
+                          folder + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(ended);
+
+    // Frame and caption included: at least the client area's size.
+    const RECT dialogSize = uiauto::DialogUnitsToPixels(0, 0, 309, 455);
+    const auto [dw, dh] = PngSize(folder + "\\dialog.png");
+    EXPECT_GE(dw, static_cast<std::uint32_t>(dialogSize.right));
+    EXPECT_GT(dh, static_cast<std::uint32_t>(dialogSize.bottom));
+    const RECT aboutSize = uiauto::DialogUnitsToPixels(0, 0, 235, 55);
+    const auto [aw, ah] = PngSize(folder + "\\about.png");
+    EXPECT_GE(aw, static_cast<std::uint32_t>(aboutSize.right));
+    EXPECT_GT(ah, static_cast<std::uint32_t>(aboutSize.bottom));
+}
+
+}  // namespace

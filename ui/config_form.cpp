@@ -1,0 +1,124 @@
+#include "ui/config_form.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/framework.h"
+#include "app/text.h"
+#include "settings/catalogue.h"
+#include "settings/store.h"
+
+namespace ui {
+
+int PrinterRadioFor(std::string_view stored) {
+    if (stored == printer::kByUser) return IDC_PRINTER_BYUSER;
+    if (stored == printer::kByTemplate) return IDC_PRINTER_BYTEMPLATE;
+    if (stored == printer::kManual) return IDC_PRINTER_MANUAL;
+    if (stored.empty()) return IDC_PRINTER_DEFAULT;
+    return IDC_PRINTER_SPECIFIC;
+}
+
+std::string PrinterTextFor(int radio, std::string_view printerName) {
+    switch (radio) {
+        case IDC_PRINTER_SPECIFIC: return std::string(printerName);
+        case IDC_PRINTER_BYUSER: return printer::kByUser;
+        case IDC_PRINTER_BYTEMPLATE: return printer::kByTemplate;
+        case IDC_PRINTER_MANUAL: return printer::kManual;
+        default: return std::string();
+    }
+}
+
+const char* CopiesItemFor(int copiesType) {
+    switch (copiesType) {
+        case static_cast<int>(CopiesType::kLastField): return kCopiesLastParameter;
+        case static_cast<int>(CopiesType::kField21): return kCopiesParameter21;
+        default: return kCopiesAutomatic;
+    }
+}
+
+int CopiesTypeFor(std::string_view item) {
+    if (item == kCopiesLastParameter) return static_cast<int>(CopiesType::kLastField);
+    if (item == kCopiesParameter21) return static_cast<int>(CopiesType::kField21);
+    return static_cast<int>(CopiesType::kAutomatic);
+}
+
+const char* RunnerItemFor(int runApiType) {
+    return runApiType == static_cast<int>(RunApiType::kProductOnly) ? kRunTarvelOnly
+                                                                    : kRunApiOnZuvezavi;
+}
+
+int RunApiTypeFor(std::string_view item) {
+    // The dialog stores only 0 and 3: 1 and 2 come from hand editing alone.
+    return item == kRunTarvelOnly ? static_cast<int>(RunApiType::kProductOnly)
+                                  : static_cast<int>(RunApiType::kProxyOnZuvezavi);
+}
+
+std::string ParamRowNumber(int n) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", n);
+    return number;
+}
+
+ConfigForm LoadConfigForm(const CAppBase& app) {
+    auto lastJob = [&](const char* key, const char* dflt) {
+        return ReadSettingText(app, section::kLastJob, key, dflt);
+    };
+    auto setting = [&](const char* key) {
+        return ReadSettingText(app, section::kSettings, key, defaults::kText);
+    };
+    auto settingInt = [&](const char* key) {
+        return ReadSettingInt(app, section::kSettings, key, defaults::kInt);
+    };
+
+    ConfigForm form;
+    form.lastJob.cmdLine = lastJob(key::kCmdLine, defaults::kText);
+    form.lastJob.templ = lastJob(key::kTemplate, defaults::kText);
+    form.lastJob.dataFile = lastJob(key::kDataFile, defaults::kText);
+    form.lastJob.copies = lastJob(key::kCopies, defaults::kCopiesShown);
+    form.lastJob.numLines = lastJob(key::kNumLines, defaults::kNumLinesShown);
+    form.lastJob.lastUser = lastJob(key::kLastUser, defaults::kText);
+    form.lastJob.tvlCmdLine = lastJob(key::kTvlCmdLine, defaults::kText);
+
+    form.bartenderExePath = setting(key::kBartenderExePath);
+    const std::string printerText = setting(key::kPrinter);
+    form.printerRadio = PrinterRadioFor(printerText);
+    if (form.printerRadio == IDC_PRINTER_SPECIFIC) form.printerName = printerText;
+    form.debugChecked = settingInt(key::kMsgBoxDebug) != 0;
+    form.copiesItem = CopiesItemFor(settingInt(key::kCopiesType));
+    form.runnerItem = RunnerItemFor(settingInt(key::kRunApiType));
+    form.templatesFolder = setting(key::kTemplatesFolder);
+    form.apiProxyExe = setting(key::kApiProxyExe);
+
+    // Param1, Param2, ... up to the first empty value; a hand-added value
+    // after Param20 shows too.
+    for (int n = 1;; ++n) {
+        std::string value =
+            lastJob((std::string(key::kParamPrefix) + text::FormatInt(n)).c_str(), defaults::kText);
+        if (value.empty()) break;
+        form.lastJob.params.push_back({ParamRowNumber(n), std::move(value)});
+    }
+    // The list keeps its rows sorted by the number's text; with "%02d" that
+    // is numeric order up to 99.
+    std::stable_sort(form.lastJob.params.begin(), form.lastJob.params.end(),
+                     [](const ParamRow& a, const ParamRow& b) { return a.number < b.number; });
+    return form;
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm& form) {
+    return {
+        {key::kPrinter, PrinterTextFor(form.printerRadio, form.printerName)},
+        {key::kMsgBoxDebug, form.debugChecked ? msgboxdebug::kStoredOn : msgboxdebug::kStoredOff},
+        {key::kCopiesType, text::FormatInt(CopiesTypeFor(form.copiesItem))},
+        {key::kRunApiType, text::FormatInt(RunApiTypeFor(form.runnerItem))},
+        {key::kTemplatesFolder, form.templatesFolder},
+        {key::kApiProxyExe, form.apiProxyExe},
+        {key::kBartenderExePath, form.bartenderExePath},
+    };
+}
+
+void SaveConfigForm(const CAppBase& app, const ConfigForm& form) {
+    for (const auto& [name, value] : SettingsToSave(form))
+        WriteSettingText(app, section::kSettings, name, value);
+}
+
+}  // namespace ui
