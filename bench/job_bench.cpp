@@ -1,0 +1,457 @@
+// Process-level benchmarks of the connector's job mode. Prints a table; it is
+// not a test and asserts nothing beyond the job having run every line.
+//
+//   job_bench [--sizes 10,100,1000,10000] [--startup-runs 20] [--memory-mb 10]
+//             [--work FOLDER] [--keep]
+//
+// Everything is found from the program's own place: it lives in
+// <build>/bench/, the connector is <build>/vantor[.exe] and the stand-in is
+// <build>/bench/bench_runner[.exe] (installed as Tarvel.exe). Work folders go
+// to <build>/bench/work/ (or --work, e.g. a tmpfs to take the disk out of the
+// figures) and are removed at the end unless --keep.
+//
+// 1. Throughput: a job of N data lines, against the floor of N bare starts of
+//    the same stand-in with the same command line through
+//    platform::RunHiddenAndWait, the call the connector itself starts its
+//    runners with.
+// 2. Start-up: from starting the connector on a one-line job to the moment
+//    the stand-in starts (it logs its clock), against the same for a bare
+//    start of the stand-in. Medians.
+// 3. Memory (host build only): peak resident set of a job over a data file of
+//    --memory-mb MB, from getrusage(RUSAGE_CHILDREN) in a forked child that
+//    runs nothing but that job.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#ifndef _WIN32
+#include "platform/posix/profile_engine.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kExe = ".exe";
+constexpr const char* kBuildName = "win32 (Wine)";
+constexpr double kFloorTarget = 1.2;
+#else
+constexpr const char* kExe = "";
+constexpr const char* kBuildName = "host";
+constexpr double kFloorTarget = 2.0;
+#endif
+constexpr double kGrowthTarget = 1.5;  // ms per line at 10000 lines against 100
+constexpr double kMemoryTarget = 3.0;  // peak RSS against the data file's size
+
+std::uint64_t NowNs() {
+#ifdef _WIN32
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    const std::uint64_t c = static_cast<std::uint64_t>(count.QuadPart);
+    const std::uint64_t f = static_cast<std::uint64_t>(frequency.QuadPart);
+    return c / f * 1000000000ull + c % f * 1000000000ull / f;
+#else
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
+           static_cast<std::uint64_t>(ts.tv_nsec);
+#endif
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// The stand-in's log: one "<ns> <command line>" per run.
+struct RunnerLine {
+    std::uint64_t startedNs = 0;
+    std::string commandLine;
+};
+
+std::vector<RunnerLine> ReadRunnerLines(const fs::path& path) {
+    std::vector<RunnerLine> lines;
+    std::istringstream in(ReadAll(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string::npos) continue;
+        lines.push_back({std::strtoull(line.substr(0, blank).c_str(), nullptr, 10),
+                         line.substr(blank + 1)});
+    }
+    return lines;
+}
+
+// A connector installed in a fresh folder with the stand-in as Tarvel.exe.
+class Install {
+public:
+    Install(const fs::path& work, const std::string& name, const fs::path& connector,
+            const fs::path& runner)
+        : dir_(work / name) {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        Copy(connector, dir_ / (std::string("vantor") + kExe));
+        Copy(runner, dir_ / "Tarvel.exe");
+        ClearLog();
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void ClearLog() const { WriteAll(dir_ / "Tarvel.lines", ""); }
+    // Back to an empty log and no settings file.
+    void Reset() const {
+        ClearLog();
+        std::error_code ignored;
+        fs::remove(dir_ / "vantor.ini", ignored);
+    }
+    std::vector<RunnerLine> Log() const { return ReadRunnerLines(dir_ / "Tarvel.lines"); }
+    std::string JobCommandLine(const std::string& dataFile) const {
+        return Quoted(Path(std::string("vantor") + kExe)) + " /F=Shelf.tvl /D=" + Quoted(Path(dataFile));
+    }
+
+private:
+    static void Copy(const fs::path& from, const fs::path& to) {
+        fs::copy_file(from, to);  // into a fresh folder
+        fs::permissions(to, fs::perms::owner_all, fs::perm_options::add);
+    }
+    fs::path dir_;
+};
+
+// Runs `commandLine` through the platform's process run; seconds taken.
+double TimedRun(const std::string& commandLine) {
+    uint32_t code = 0;
+    const std::uint64_t t0 = NowNs();
+    if (!platform::RunHiddenAndWait(commandLine, code))
+        throw std::runtime_error("cannot start " + commandLine);
+    return static_cast<double>(NowNs() - t0) / 1e9;
+}
+
+// A data file of `lines` lines like a shipping label's: five fields and copies.
+std::string LabelData(int lines) {
+    std::string data;
+    for (int i = 1; i <= lines; ++i) {
+        const std::string n = std::to_string(i);
+        data += "ITEM-" + n + "\tShelf label " + n + "\t12.50\t729000" + n + "\tAisle 4\t1\r\n";
+    }
+    return data;
+}
+
+struct Throughput {
+    int lines = 0;
+    double job = 0, floor = 0;
+    double JobMsPerLine() const { return job * 1000.0 / lines; }
+    double FloorMsPerLine() const { return floor * 1000.0 / lines; }
+    double Ratio() const { return job / floor; }
+};
+
+Throughput MeasureThroughput(const fs::path& work, const fs::path& connector,
+                             const fs::path& runner, int lines) {
+    Install install(work, "lines-" + std::to_string(lines), connector, runner);
+    WriteAll(install.Path("data.txt"), LabelData(lines));
+    // One untimed one-line job first, so that no size pays for the first
+    // start of freshly copied programs; then a fresh settings file.
+    WriteAll(install.Path("warm.txt"), LabelData(1));
+    TimedRun(install.JobCommandLine("warm.txt"));
+    install.Reset();
+    Throughput t;
+    t.lines = lines;
+    t.job = TimedRun(install.JobCommandLine("data.txt"));
+    const std::vector<RunnerLine> runs = install.Log();
+    if (static_cast<int>(runs.size()) != lines)
+        throw std::runtime_error("the job ran " + std::to_string(runs.size()) + " of " +
+                                 std::to_string(lines) + " lines");
+    // The floor: the job's own first runner command line, started as often.
+    const std::string runnerLine = runs.front().commandLine;
+    install.ClearLog();
+    uint32_t code = 0;
+    const std::uint64_t t0 = NowNs();
+    for (int i = 0; i < lines; ++i)
+        if (!platform::RunHiddenAndWait(runnerLine, code)) throw std::runtime_error("floor run failed");
+    t.floor = static_cast<double>(NowNs() - t0) / 1e9;
+    if (static_cast<int>(install.Log().size()) != lines) throw std::runtime_error("floor runs lost");
+    return t;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Startup {
+    double connectorMs = 0, bareMs = 0;
+};
+
+Startup MeasureStartup(const fs::path& work, const fs::path& connector, const fs::path& runner,
+                       int runs) {
+    Install install(work, "startup", connector, runner);
+    WriteAll(install.Path("one.txt"), LabelData(1));
+    const std::string job = install.JobCommandLine("one.txt");
+    std::vector<double> viaConnector, bare;
+    std::string runnerLine;
+    uint32_t code = 0;
+    for (int i = 0; i < runs; ++i) {
+        install.ClearLog();
+        const std::uint64_t t0 = NowNs();
+        if (!platform::RunHiddenAndWait(job, code)) throw std::runtime_error("cannot start the connector");
+        const auto log = install.Log();
+        if (log.size() != 1) throw std::runtime_error("one-line job did not run its line");
+        viaConnector.push_back(static_cast<double>(log[0].startedNs - t0) / 1e6);
+        runnerLine = log[0].commandLine;
+    }
+    for (int i = 0; i < runs; ++i) {
+        install.ClearLog();
+        const std::uint64_t t0 = NowNs();
+        if (!platform::RunHiddenAndWait(runnerLine, code)) throw std::runtime_error("cannot start the runner");
+        const auto log = install.Log();
+        if (log.size() != 1) throw std::runtime_error("bare start not logged");
+        bare.push_back(static_cast<double>(log[0].startedNs - t0) / 1e6);
+    }
+    return {Median(viaConnector), Median(bare)};
+}
+
+// The settings store's cost per call, on a copy of the settings file a job
+// of `lines` lines left (its LastJob record and Copies_1..Copies_<lines>):
+// the writes a data line makes, the reads it makes.
+struct StoreCost {
+    std::size_t fileBytes = 0;
+    double writeUs = 0, readTextUs = 0, readIntUs = 0;
+    double engineWriteUs = -1, engineReadUs = -1;  // host: the rules alone, in memory
+};
+
+StoreCost MeasureStore(const fs::path& work, int lines) {
+    const fs::path source = work / ("lines-" + std::to_string(lines)) / "vantor.ini";
+    const fs::path dir = work / "store";
+    fs::create_directories(dir);
+    const std::string ini = (dir / "vantor.ini").string();
+    WriteAll(ini, ReadAll(source));
+    StoreCost cost;
+    cost.fileBytes = static_cast<std::size_t>(fs::file_size(ini));
+    const int calls = 1000;
+    std::uint64_t t0 = NowNs();
+    for (int i = 0; i < calls; ++i)
+        platform::ProfileWriteString("LastJob", "Param" + std::to_string(i % 20 + 1), "value " + std::to_string(i), ini);
+    cost.writeUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    t0 = NowNs();
+    for (int i = 0; i < calls; ++i) platform::ProfileGetString("Settings", "Printer", "", 30000, ini);
+    cost.readTextUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    t0 = NowNs();
+    for (int i = 0; i < calls; ++i) platform::ProfileGetInt("Settings", "CopiesType", 0, ini);
+    cost.readIntUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+#ifndef _WIN32
+    // The private-profile rules alone over the same bytes, without any file:
+    // what a call costs besides the system calls.
+    const std::string bytes = ReadAll(ini);
+    std::size_t sink = 0;
+    t0 = NowNs();
+    for (int i = 0; i < calls; ++i)
+        sink += profile::WriteString(bytes, "LastJob", "Param" + std::to_string(i % 20 + 1), "value").size();
+    cost.engineWriteUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    t0 = NowNs();
+    for (int i = 0; i < calls; ++i) sink += profile::GetString(bytes, "Settings", "Printer", "", 30000).size();
+    cost.engineReadUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    if (sink == 0) std::printf(" ");
+#endif
+    return cost;
+}
+
+#ifndef _WIN32
+// Peak resident set (KB) of the connector and its runners over one job: a
+// forked child runs only that job and reports getrusage(RUSAGE_CHILDREN).
+long PeakRssKb(const std::string& commandLine) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        uint32_t code = 0;
+        long kb = -1;
+        if (platform::RunHiddenAndWait(commandLine, code)) {
+            rusage usage{};
+            getrusage(RUSAGE_CHILDREN, &usage);
+            kb = usage.ru_maxrss;
+        }
+        (void)!write(fds[1], &kb, sizeof kb);
+        _exit(0);
+    }
+    close(fds[1]);
+    long kb = -1;
+    if (read(fds[0], &kb, sizeof kb) != static_cast<ssize_t>(sizeof kb)) kb = -1;
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return kb;
+}
+
+// A data file of about `megabytes` MB in 1000 lines: twenty 100-byte
+// parameter fields, a long field after them that is never passed on, copies.
+std::string BigData(int megabytes) {
+    const std::size_t target = static_cast<std::size_t>(megabytes) * 1024 * 1024;
+    const int lines = 1000;
+    const std::size_t perLine = target / lines;
+    std::string data;
+    data.reserve(target + 4096);
+    for (int i = 0; i < lines; ++i) {
+        std::string line;
+        for (int f = 0; f < 20; ++f) line += std::string(99, static_cast<char>('a' + f)) + "\t";
+        const std::size_t used = line.size() + 3;  // "\t1\n"
+        line += std::string(perLine > used ? perLine - used : 0, 'z');
+        line += "\t1\n";
+        data += line;
+    }
+    return data;
+}
+#endif
+
+std::vector<int> ParseSizes(const std::string& text) {
+    std::vector<int> sizes;
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ','))
+        if (!item.empty()) sizes.push_back(std::atoi(item.c_str()));
+    return sizes;
+}
+
+const char* Verdict(bool met) { return met ? "PASS" : "MISS"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes = {10, 100, 1000, 10000};
+    int startupRuns = 20;
+    int memoryMb = 10;
+    bool keep = false;
+    std::string workArg;
+#ifdef _WIN32
+    (void)memoryMb;  // peak memory is measured on the host build only
+#endif
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--sizes" && i + 1 < argc) sizes = ParseSizes(argv[++i]);
+        else if (arg == "--startup-runs" && i + 1 < argc) startupRuns = std::atoi(argv[++i]);
+        else if (arg == "--memory-mb" && i + 1 < argc) memoryMb = std::atoi(argv[++i]);
+        else if (arg == "--keep") keep = true;
+        else if (arg == "--work" && i + 1 < argc) workArg = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: job_bench [--sizes a,b,c] [--startup-runs n] [--memory-mb n] [--work folder] [--keep]\n");
+            return 2;
+        }
+    }
+
+    const fs::path self = fs::path(platform::ModulePath());
+    const fs::path benchDir = self.parent_path();
+    const fs::path buildDir = benchDir.parent_path();
+    const fs::path connector = buildDir / (std::string("vantor") + kExe);
+    const fs::path runner = benchDir / (std::string("bench_runner") + kExe);
+    const fs::path work = workArg.empty() ? benchDir / "work" : fs::path(workArg) / "vantor-bench-work";
+    fs::create_directories(work);
+
+    try {
+        std::printf("== %s build: %s; work folder %s\n", kBuildName, connector.string().c_str(),
+                    work.string().c_str());
+        std::printf("Job throughput (stand-in runner exits at once; floor = the same number of bare\n"
+                    "starts of the same stand-in through platform::RunHiddenAndWait)\n");
+        std::printf("%8s %10s %10s %12s %14s %10s\n", "lines", "job s", "floor s", "job ms/line",
+                    "floor ms/line", "job/floor");
+        std::vector<Throughput> results;
+        for (int n : sizes) {
+            const Throughput t = MeasureThroughput(work, connector, runner, n);
+            results.push_back(t);
+            std::printf("%8d %10.3f %10.3f %12.3f %14.3f %9.2fx\n", n, t.job, t.floor,
+                        t.JobMsPerLine(), t.FloorMsPerLine(), t.Ratio());
+            std::fflush(stdout);
+        }
+        auto find = [&](int n) -> const Throughput* {
+            for (const Throughput& t : results)
+                if (t.lines == n) return &t;
+            return nullptr;
+        };
+        std::printf("Targets:\n");
+        if (const Throughput* t = find(1000))
+            std::printf("  job at 1000 lines <= %.1fx floor:            %6.2fx  %s\n", kFloorTarget,
+                        t->Ratio(), Verdict(t->Ratio() <= kFloorTarget));
+        else
+            std::printf("  job at 1000 lines <= %.1fx floor:            (1000 not measured)\n", kFloorTarget);
+#ifndef _WIN32
+        const Throughput* t100 = find(100);
+        const Throughput* t10k = find(10000);
+        if (t100 && t10k) {
+            const double growth = t10k->JobMsPerLine() / t100->JobMsPerLine();
+            std::printf("  ms/line at 10000 <= %.1fx ms/line at 100:     %6.2fx  %s\n", kGrowthTarget,
+                        growth, Verdict(growth <= kGrowthTarget));
+        } else {
+            std::printf("  ms/line at 10000 <= %.1fx ms/line at 100:     (not measured)\n", kGrowthTarget);
+        }
+#endif
+
+        for (int n : {100, 1000, 10000}) {
+            if (!find(n)) continue;
+            const StoreCost c = MeasureStore(work, n);
+            std::printf("Settings store on the file a %d-line job leaves (%zu bytes): write %.1f us, "
+                        "read text %.1f us, read int %.1f us per call; a data line makes 24 writes "
+                        "and 5 reads (3 text, 2 int): %.2f ms\n",
+                        n, c.fileBytes, c.writeUs, c.readTextUs, c.readIntUs,
+                        (24 * c.writeUs + 3 * c.readTextUs + 2 * c.readIntUs) / 1000.0);
+            if (c.engineWriteUs >= 0)
+                std::printf("  of which the profile rules in memory (no file): write %.1f us, read %.1f us\n",
+                            c.engineWriteUs, c.engineReadUs);
+        }
+
+        const Startup s = MeasureStartup(work, connector, runner, startupRuns);
+        std::printf("Start-up (one-line job, median of %d): start to runner start %.2f ms; bare "
+                    "runner start %.2f ms; connector's share %.2f ms\n",
+                    startupRuns, s.connectorMs, s.bareMs, s.connectorMs - s.bareMs);
+
+#ifndef _WIN32
+        if (memoryMb > 0) {
+            Install install(work, "memory", connector, runner);
+            const std::string big = BigData(memoryMb);
+            WriteAll(install.Path("big.txt"), big);
+            WriteAll(install.Path("one.txt"), LabelData(1));
+            const long oneKb = PeakRssKb(install.JobCommandLine("one.txt"));
+            const long bigKb = PeakRssKb(install.JobCommandLine("big.txt"));
+            const double fileMb = static_cast<double>(big.size()) / (1024.0 * 1024.0);
+            const double peakMb = static_cast<double>(bigKb) / 1024.0;
+            std::printf("Memory: peak RSS of a job over a %.1f MB data file (%d lines): %.1f MB "
+                        "(a one-line job: %.1f MB); <= %.0fx the file (%.1f MB): %s\n",
+                        fileMb, 1000, peakMb, static_cast<double>(oneKb) / 1024.0, kMemoryTarget,
+                        kMemoryTarget * fileMb, Verdict(peakMb <= kMemoryTarget * fileMb));
+            if (install.Log().size() != 1001) std::printf("  (warning: %zu runner starts logged, 1001 expected)\n", install.Log().size());
+        }
+#endif
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "job_bench: %s\n", e.what());
+        return 1;
+    }
+    if (!keep) {
+        std::error_code ignored;
+        fs::remove_all(work, ignored);
+    }
+    return 0;
+}
