@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+extern char** environ;
+
 namespace platform::posix {
 
 namespace {
@@ -102,6 +104,17 @@ std::string JoinWindowsCommandLine(const std::vector<std::string>& args) {
         }
     }
     return line;
+}
+
+std::vector<char*> ChildEnvironment(const std::string& commandLine, std::string& storage) {
+    const std::string prefix = std::string(kCommandLineVariable) + "=";
+    storage = prefix + commandLine;
+    std::vector<char*> envp;
+    for (char** e = environ; e && *e; ++e)
+        if (std::string_view(*e).substr(0, prefix.size()) != prefix) envp.push_back(*e);
+    envp.push_back(storage.data());
+    envp.push_back(nullptr);
+    return envp;
 }
 
 void SetProcessArguments(int argc, char** argv) {

@@ -43,6 +43,12 @@ void SetProcessArguments(int argc, char** argv);
 // is argv joined back by JoinWindowsCommandLine.
 inline constexpr const char* kCommandLineVariable = "VANTOR_COMMAND_LINE";
 
+// The environment for a child started with `commandLine`: this process's own,
+// with kCommandLineVariable set to that exact text (an inherited value is
+// replaced). The entries point into `storage` and into this process's
+// environment; the list ends with a null pointer, ready for posix_spawn.
+std::vector<char*> ChildEnvironment(const std::string& commandLine, std::string& storage);
+
 // The process command line, as described above, for `args` (argv) and the
 // variable's value (`fromEnvironment`, nullptr when unset).
 std::string CommandLineOf(const std::vector<std::string>& args, const char* fromEnvironment);

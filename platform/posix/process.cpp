@@ -39,13 +39,8 @@ bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
     // The child's environment is ours, plus its exact command line (see
     // posix::kCommandLineVariable); an inherited value of that variable is
     // replaced.
-    const std::string prefix = std::string(posix::kCommandLineVariable) + "=";
-    const std::string own = prefix + commandLine;
-    std::vector<char*> envp;
-    for (char** e = environ; e && *e; ++e)
-        if (std::string_view(*e).substr(0, prefix.size()) != prefix) envp.push_back(*e);
-    envp.push_back(const_cast<char*>(own.c_str()));
-    envp.push_back(nullptr);
+    std::string ownVariable;
+    std::vector<char*> envp = posix::ChildEnvironment(commandLine, ownVariable);
 
     // A program name with a folder is taken as it is; a bare name is looked
     // up on PATH, as Windows looks beside the connector and on PATH. The

@@ -225,13 +225,8 @@ ProcessResult RunProgram(const std::string& commandLine, const std::string& inpu
     argv.push_back(nullptr);
     // The exact text goes along as the host build's platform layer hands it
     // to its runners.
-    const std::string prefix = std::string(platform::posix::kCommandLineVariable) + "=";
-    const std::string own = prefix + commandLine;
-    std::vector<char*> envp;
-    for (char** e = environ; e && *e; ++e)
-        if (std::string_view(*e).substr(0, prefix.size()) != prefix) envp.push_back(*e);
-    envp.push_back(const_cast<char*>(own.c_str()));
-    envp.push_back(nullptr);
+    std::string ownVariable;
+    std::vector<char*> envp = platform::posix::ChildEnvironment(commandLine, ownVariable);
 
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
