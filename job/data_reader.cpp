@@ -86,19 +86,14 @@ int CountLinesIn(std::string_view bytes) {
 }
 
 std::string ExtractLine(std::string_view bytes, int lineIndex) {
-    const DataEncoding encoding = DetectEncoding(bytes);
-    std::string line(MarkOf(encoding));
-    const LineTable lines = IndexLinesOf(bytes, encoding);
-    if (lineIndex >= 0 && static_cast<std::size_t>(lineIndex) < lines.size()) {
-        const auto [start, end] = lines[static_cast<std::size_t>(lineIndex)];
-        line.append(bytes.substr(start, end - start));
-    }
-    return line;
+    const LineTable lines = IndexLinesOf(bytes, DetectEncoding(bytes));
+    if (lineIndex < 0 || static_cast<std::size_t>(lineIndex) >= lines.size()) return std::string();
+    const auto [start, end] = lines[static_cast<std::size_t>(lineIndex)];
+    return std::string(bytes.substr(start, end - start));
 }
 
-std::string DecodeLine(std::string_view line) {
-    const DataEncoding encoding = DetectEncoding(line);
-    return DecodeAs(encoding, line.substr(MarkOf(encoding).size()));
+std::string DecodeLine(std::string_view line, DataEncoding encoding) {
+    return DecodeAs(encoding, line);
 }
 
 std::string PickField(std::string_view line, int fieldNumber, text::LeadByteRule isLead) {
@@ -125,7 +120,7 @@ std::string PickField(std::string_view line, int fieldNumber, text::LeadByteRule
 }
 
 std::string ReadFieldIn(std::string_view bytes, int lineIndex, int fieldNumber) {
-    return PickField(DecodeLine(ExtractLine(bytes, lineIndex)), fieldNumber);
+    return PickField(DecodeLine(ExtractLine(bytes, lineIndex), DetectEncoding(bytes)), fieldNumber);
 }
 
 std::string OpenFailureDescription(const std::string& path, platform::FileErrorCause cause) {

@@ -41,15 +41,16 @@ DataEncoding DetectEncoding(std::string_view bytes);
 // only a mark has no lines.
 int CountLinesIn(std::string_view bytes);
 
-// The bytes of line `lineIndex` (0-based) without its line end, preceded by
-// the file's byte-order mark when the file has one, so that DecodeLine knows
-// its encoding. A line past the end is empty (only the mark).
+// The bytes of line `lineIndex` (0-based) without its line end and without
+// the file's byte-order mark. A line past the end is empty.
 std::string ExtractLine(std::string_view bytes, int lineIndex);
 
-// One extracted line to ANSI text: after the UTF-16 mark, the UTF-16 units up
-// to the first zero unit, converted; after the UTF-8 mark, the bytes up to the
-// first zero byte, converted; otherwise the bytes up to the first zero byte.
-std::string DecodeLine(std::string_view line);
+// One extracted line to ANSI text in the file's encoding (DetectEncoding of
+// the whole file: the encoding belongs to the file, so an ANSI line that
+// happens to start with the bytes of a mark stays ANSI): UTF-16 units up to
+// the first zero unit, converted; UTF-8 bytes up to the first zero byte,
+// converted; ANSI bytes up to the first zero byte.
+std::string DecodeLine(std::string_view line, DataEncoding encoding);
 
 // Field `fieldNumber` of a decoded line, with each double quote replaced by
 // two apostrophes. A negative number gives the text after the last tab (the

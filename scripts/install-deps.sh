@@ -7,7 +7,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(cmake make g++ clang googletest g++-mingw-w64-i686 mingw-w64-tools
+packages=(cmake make g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 mingw-w64-tools
           wine wine32:i386 xvfb xauth xdotool imagemagick zip)
 
 missing=()

@@ -183,13 +183,28 @@ TEST(DataReaderBytes, ZeroByteEndsAnAnsiLine) {
 }
 
 TEST(DataReaderBytes, DecodeLine) {
-    EXPECT_EQ(job::DecodeLine(Utf16("ab")), "ab");
-    EXPECT_EQ(job::DecodeLine(Utf16("ab") + std::string("\0\0c\0", 4)), "ab");
-    EXPECT_EQ(job::DecodeLine("ab"), "ab");
-    EXPECT_EQ(job::DecodeLine("\xEF\xBB\xBF" "ab"), "ab");
-    EXPECT_EQ(job::ExtractLine(Utf16("a\nb\n"), 1), Utf16("b"));
+    using job::DataEncoding;
+    EXPECT_EQ(job::DecodeLine(Utf16("ab", false), DataEncoding::Utf16Le), "ab");
+    EXPECT_EQ(job::DecodeLine(Utf16("ab", false) + std::string("\0\0c\0", 4), DataEncoding::Utf16Le),
+              "ab");
+    EXPECT_EQ(job::DecodeLine("ab", DataEncoding::Ansi), "ab");
+    EXPECT_EQ(job::DecodeLine(std::string("ab\0cd", 5), DataEncoding::Utf8), "ab");
+    EXPECT_EQ(job::ExtractLine(Utf16("a\nb\n"), 1), Utf16("b", false));
+    EXPECT_EQ(job::ExtractLine(Utf16("a\nb\n"), 0), Utf16("a", false));  // no mark
     EXPECT_EQ(job::ExtractLine("a\r\nb\r\n", 1), "b\r");
     EXPECT_EQ(job::ExtractLine("a\r\nb\r\n", 5), "");
+}
+
+TEST(DataReaderBytes, AnsiLineStartingWithTheBytesOfAMarkStaysAnsi) {
+    // The encoding is the file's: in an ANSI file, a line beginning with FF FE
+    // or EF BB BF is ANSI text like any other.
+    const std::string bytes = "a\tb\n\xFF\xFE" "c\td\n\xEF\xBB\xBF" "e\tf\n";
+    EXPECT_EQ(ReadFieldIn(bytes, 1, 1), "\xFF\xFE" "c");
+    EXPECT_EQ(ReadFieldIn(bytes, 1, -1), "d");
+    EXPECT_EQ(ReadFieldIn(bytes, 2, 1), "\xEF\xBB\xBF" "e");
+    const job::DataFile file = job::DataFile::FromBytes(bytes);
+    EXPECT_EQ(file.Field(1, 1), "\xFF\xFE" "c");
+    EXPECT_EQ(file.Field(2, 1), "\xEF\xBB\xBF" "e");
 }
 
 TEST(DataReaderBytes, LongFileReadWhole) {
