@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds both builds from scratch where needed and runs every test:
-# the host build, the host build with sanitizers, and the Windows build under
-# Wine (with a private Xvfb). Installs what is missing first. Exits non-zero
-# when any build or test fails.
+# the host build, the host build with sanitizers, the Windows build under
+# Wine (with a private Xvfb), the release package and a short fuzzing run.
+# Installs what is missing first. Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -30,5 +30,12 @@ file build/win32/vantor.exe
 step "win32 tests under Wine"
 # One at a time: the dialog tests share the display and the Wine prefix.
 scripts/wine-env.sh ctest --preset win32 -j1
+
+step "release package"
+cmake --build --preset win32 --target release
+unzip -l build/release/vantor-2.0.5.0-win32.zip
+
+step "fuzzing (libFuzzer, ASan, UBSan; ${VANTOR_FUZZ_SECONDS:-20} s per target)"
+scripts/fuzz.sh "${VANTOR_FUZZ_SECONDS:-20}"
 
 step "all tests passed"
