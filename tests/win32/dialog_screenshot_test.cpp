@@ -58,7 +58,7 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &process));
-    const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
     if (!ended) TerminateProcess(process.hProcess, 99);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -42,6 +42,9 @@
 namespace {
 
 constexpr int kDefaultWaitMs = 10000;
+// The first window of a program started inside a new virtual desktop: in a
+// Wine prefix that has never shown one, setting the desktop up takes seconds.
+constexpr int kFirstWindowWaitMs = 60000;
 
 int Usage() {
     std::fprintf(stderr,
@@ -93,7 +96,7 @@ int Shoot(const std::string& program, const std::string& folder) {
             }
             return false;
         },
-        kDefaultWaitMs);
+        kFirstWindowWaitMs);
     if (dialog != nullptr) {
         Sleep(300);  // let it paint
         bool ok = uiauto::SaveScreenshot(dialog, folder + "\\dialog.png");
