@@ -41,6 +41,8 @@
 //   line 1, so a header there is lost.
 #include "platform/posix/profile_engine.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -58,10 +60,10 @@ using Text = std::basic_string<Ch>;
 //
 // A UTF-16 file is worked on as UTF-16 code units, so its untouched parts go
 // back unchanged. The ANSI names and values of the calls are converted with a
-// small UTF-8 <-> UTF-16 conversion of our own, since the ANSI character set of
+// small UTF-8 to UTF-16 conversion of our own, since the ANSI character set of
 // the POSIX build is UTF-8: a byte that starts no valid UTF-8 sequence becomes
-// U+FFFD, a lone surrogate in the file becomes '?', the default character of
-// Windows' code pages.
+// U+FFFD. The way back is the platform's Utf16ToAnsi, where a lone surrogate in
+// the file becomes '?', the default character of Windows' code pages.
 
 bool HasUtf16Mark(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -118,35 +120,6 @@ std::u16string AnsiToUtf16(std::string_view s) {
             out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
         } else {
             out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
-std::string Utf16ToAnsi(std::u16string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        char32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = '?';
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
     return out;
@@ -301,7 +274,7 @@ std::optional<std::string> ReadValue(std::string_view fileBytes, std::string_vie
         const std::u16string keyW = AnsiToUtf16(key);
         std::optional<std::u16string> value = Lookup<char16_t>(text, sectionW, keyW);
         if (!value) return std::nullopt;
-        return Utf16ToAnsi(*value);
+        return platform::Utf16ToAnsi(*value);
     }
     return Lookup<char>(fileBytes, section, key);
 }
