@@ -10,7 +10,7 @@
 // The rules, as Windows applies them (where Wine differs, we follow Windows):
 // - A line ends at CR, LF or CRLF and is trimmed of space, tab, VT, CR and LF.
 //   Blank lines are skipped. (CRs just before a CRLF count as part of the
-//   line: the same for reading, tidier for writing; see SplitLines.)
+//   line: the same for reading, tidier for writing; see NextLine.)
 // - "[" opens a section header: the name runs to the first "]" and is
 //   trimmed; text after it is ignored; a header without "]" still counts.
 // - A line starting with ";" is a comment. There are no inline comments, and
@@ -177,26 +177,23 @@ void Classify(Line<Ch>& line, View<Ch> text) {
 // way) then sits on one line, "k=3\r\r\n", which the next write replaces
 // whole instead of leaving a blank line behind each time.
 template <class Ch>
-std::vector<Line<Ch>> SplitLines(View<Ch> text) {
-    std::vector<Line<Ch>> lines;
-    for (std::size_t pos = 0; pos < text.size();) {
-        Line<Ch> line;
-        line.begin = pos;
-        while (pos < text.size() && text[pos] != Ch('\r') && text[pos] != Ch('\n')) ++pos;
-        std::size_t crs = pos;
-        while (crs < text.size() && text[crs] == Ch('\r')) ++crs;
-        if (crs > pos + 1 && crs < text.size() && text[crs] == Ch('\n')) pos = crs - 1;
-        line.end = pos;
-        if (pos < text.size()) {
-            const bool crlf = text[pos] == Ch('\r') && pos + 1 < text.size() &&
-                              text[pos + 1] == Ch('\n');
-            pos += crlf ? 2 : 1;
-        }
-        line.next = pos;
-        Classify(line, TrimBlanks(text.substr(line.begin, line.end - line.begin)));
-        lines.push_back(line);
+bool NextLine(View<Ch> text, std::size_t& pos, Line<Ch>& line) {
+    if (pos >= text.size()) return false;
+    line = Line<Ch>();
+    line.begin = pos;
+    while (pos < text.size() && text[pos] != Ch('\r') && text[pos] != Ch('\n')) ++pos;
+    std::size_t crs = pos;
+    while (crs < text.size() && text[crs] == Ch('\r')) ++crs;
+    if (crs > pos + 1 && crs < text.size() && text[crs] == Ch('\n')) pos = crs - 1;
+    line.end = pos;
+    if (pos < text.size()) {
+        const bool crlf =
+            text[pos] == Ch('\r') && pos + 1 < text.size() && text[pos + 1] == Ch('\n');
+        pos += crlf ? 2 : 1;
     }
-    return lines;
+    line.next = pos;
+    Classify(line, TrimBlanks(text.substr(line.begin, line.end - line.begin)));
+    return true;
 }
 
 // ------------------------------------------------------------------- 3. lookup
@@ -221,29 +218,37 @@ std::string_view TrimSpaces(std::string_view s) {
     return s;
 }
 
-// Where a section and a key are, as indexes into the lines.
+// Where a section and a key are.
+template <class Ch>
 struct Place {
-    std::optional<std::size_t> header;  // the first header naming the section
-    std::optional<std::size_t> key;     // the section's first key line naming the key
-    std::size_t lastEntry = 0;          // the section's last entry, or its header
+    std::optional<Line<Ch>> header;  // the first header naming the section
+    std::optional<Line<Ch>> key;     // the section's first key line naming the key
+    Line<Ch> lastEntry;              // the section's last entry, or its header
 };
 
+// Lines are split as the search goes, and it stops as soon as it knows enough:
+// at the key when it is there (a read takes its value, a write replaces it
+// where it stands), else at the end of the section (where a new key goes).
+// Settings near the top of a long file are found without splitting the rest.
 template <class Ch>
-Place Find(const std::vector<Line<Ch>>& lines, View<Ch> section, View<Ch> key) {
-    Place place;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line<Ch>& line = lines[i];
+Place<Ch> Find(View<Ch> text, View<Ch> section, View<Ch> key) {
+    Place<Ch> place;
+    Line<Ch> line;
+    for (std::size_t pos = 0; NextLine(text, pos, line);) {
         if (!place.header) {
             if (line.kind == Kind::Header && SameName(line.name, section)) {
-                place.header = i;
-                place.lastEntry = i;
+                place.header = line;
+                place.lastEntry = line;
             }
             continue;
         }
         if (line.kind == Kind::Header) break;
         if (line.kind != Kind::Entry) continue;
-        place.lastEntry = i;
-        if (!place.key && line.hasEquals && SameName(line.name, key)) place.key = i;
+        place.lastEntry = line;
+        if (line.hasEquals && SameName(line.name, key)) {
+            place.key = line;
+            break;
+        }
     }
     return place;
 }
@@ -251,10 +256,9 @@ Place Find(const std::vector<Line<Ch>>& lines, View<Ch> section, View<Ch> key) {
 // The stored value of section/key with one pair of enclosing quotes removed.
 template <class Ch>
 std::optional<Text<Ch>> Lookup(View<Ch> text, View<Ch> section, View<Ch> key) {
-    const std::vector<Line<Ch>> lines = SplitLines(text);
-    const Place place = Find(lines, section, key);
+    const Place<Ch> place = Find(text, section, key);
     if (!place.key) return std::nullopt;
-    View<Ch> value = lines[*place.key].value;
+    View<Ch> value = place.key->value;
     if (value.size() >= 2 && value.front() == value.back() &&
         (value.front() == Ch('"') || value.front() == Ch('\''))) {
         value = value.substr(1, value.size() - 2);
@@ -351,20 +355,19 @@ void Append(Text<Ch>& out, std::string_view ascii) {
 
 template <class Ch>
 Text<Ch> Write(View<Ch> text, View<Ch> section, View<Ch> key, View<Ch> value) {
-    const std::vector<Line<Ch>> lines = SplitLines(text);
-    const Place place = Find(lines, section, key);
+    const Place<Ch> place = Find(text, section, key);
     Text<Ch> out;
     out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
 
     if (place.key) {
         // Replace the line's text, keeping the key's letters and the line end.
-        const Line<Ch>& line = lines[*place.key];
+        const Line<Ch>& line = *place.key;
         out.append(text.substr(0, line.begin)).append(line.name);
         out.push_back(Ch('='));
         out.append(value).append(text.substr(line.end));
     } else if (place.header) {
         // Insert after the section's last entry (or its header).
-        const Line<Ch>& after = lines[place.lastEntry];
+        const Line<Ch>& after = place.lastEntry;
         out.append(text.substr(0, after.next));
         if (after.next == after.end) Append(out, "\r\n");  // the unterminated last line
         out.append(key);
