@@ -29,7 +29,13 @@ bool CVantorApp::InitInstance() {
 
 int VantorMain(platform::Interaction& interaction) {
     std::string exePath = platform::ModulePath();
-    if (exePath.empty() || exePath.size() > kMaxExePath) {
+    if (exePath.empty()) {
+        interaction.ShowMessage("The connector cannot start: the system did not give the path of "
+                                "its program file.",
+                                kProductCaption);
+        return 1;
+    }
+    if (exePath.size() > kMaxExePath) {
         interaction.ShowMessage(
             "The connector cannot start: the path of its program file is longer than " +
                 std::to_string(kMaxExePath) +

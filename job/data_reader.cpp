@@ -1,6 +1,7 @@
 #include "job/data_reader.h"
 
 #include <limits>
+#include <new>
 #include <utility>
 
 namespace job {
@@ -200,8 +201,15 @@ std::string OpenFailureMessage(const std::string& path, platform::FileErrorCause
 // ------------------------------------------------------------- DataFile
 
 DataFile DataFile::Read(const std::string& path) {
-    platform::FileReadResult read =
-        platform::ReadFileDenyWrite(path, std::numeric_limits<std::size_t>::max());
+    platform::FileReadResult read;
+    try {
+        read = platform::ReadFileDenyWrite(path, kMaxDataFileBytes);
+    } catch (const std::bad_alloc&) {
+        // No memory for the whole file: it cannot be read, like a file that
+        // cannot be opened (the job still runs once, with empty fields).
+        read = platform::FileReadResult{};
+        read.cause = platform::FileErrorCause::Generic;
+    }
     DataFile file;
     file.path_ = path;
     file.opened_ = read.opened;

@@ -11,7 +11,8 @@
 // in the system code page, its lines ending at line-feed bytes. A carriage
 // return before a line feed stays part of its line. Decoded text is ANSI.
 //
-// The whole file is read: there is no size limit.
+// The whole file is read, up to kMaxDataFileBytes (far beyond any label job;
+// it keeps a runaway source such as a device from exhausting memory).
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,9 @@ namespace job {
 // Field number of the last field of a line: the text after its last tab.
 // Any negative number means the same.
 inline constexpr int kLastField = -1;
+
+// The most of a data file a job reads: 256 MiB.
+inline constexpr std::size_t kMaxDataFileBytes = std::size_t(256) << 20;
 
 // ------------------------------------------------------------- 1. pure
 

@@ -21,12 +21,13 @@ std::string ConnectorFolder(const CAppBase& app) {
 }
 
 std::string TemplatePathOf(const std::string& templatesFolder, const std::string& connectorFolder,
-                           const std::string& templateName, char separator) {
+                           const std::string& templateName, char separator,
+                           text::LeadByteRule isLead) {
     std::string path;
     if (!templatesFolder.empty()) {
-        // Only the last byte is looked at, as the folder is typed.
+        // Only the last character is looked at, as the folder is typed.
         path = templatesFolder;
-        if (path.back() != separator) path += separator;
+        if (text::FindLastChar(path, separator, isLead) != path.size() - 1) path += separator;
     } else {
         path = connectorFolder;
     }

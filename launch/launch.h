@@ -29,10 +29,12 @@ std::string FolderOf(std::string_view exePath, char separator,
 std::string ConnectorFolder(const CAppBase& app);
 
 // The template file's path: `templatesFolder` (with a separator appended
-// unless it already ends in one) or, when that is empty, `connectorFolder`;
-// then `templateName` and ".tvl". Nothing else is done to the name.
+// unless its last character is one; the trail byte of a double-byte character
+// is no separator) or, when that is empty, `connectorFolder`; then
+// `templateName` and ".tvl". Nothing else is done to the name.
 std::string TemplatePathOf(const std::string& templatesFolder, const std::string& connectorFolder,
-                           const std::string& templateName, char separator);
+                           const std::string& templateName, char separator,
+                           text::LeadByteRule isLead = text::SystemLeadByte);
 
 // The template path of a launch, from Settings/TemplatesFolder.
 std::string TemplatePath(const CAppBase& app, const std::string& templateName);

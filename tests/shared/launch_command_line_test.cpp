@@ -101,6 +101,16 @@ TEST(TemplatePathOf, FolderNameAndExtension) {
             << c.folder << " " << c.name;
     EXPECT_EQ(launch::TemplatePathOf("/srv/labels", "/opt/v/", "Box", '/'), "/srv/labels/Box.tvl");
     EXPECT_EQ(launch::TemplatePathOf("", "/opt/v/", "Box", '/'), "/opt/v/Box.tvl");
+
+    // In a double-byte code page a character may end in the byte 0x5C: it is
+    // no backslash, so one is still appended.
+    auto shiftJisLead = [](unsigned char c) {
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    };
+    EXPECT_EQ(launch::TemplatePathOf("C:\\\x95\x5C", "", "Box", '\\', shiftJisLead),
+              "C:\\\x95\x5C\\Box.tvl");
+    EXPECT_EQ(launch::TemplatePathOf("C:\\\x95\x5C\\", "", "Box", '\\', shiftJisLead),
+              "C:\\\x95\x5C\\Box.tvl");
 }
 
 TEST(FolderOf, CutAfterTheLastSeparator) {
