@@ -162,6 +162,22 @@ bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
     const std::string target = WriteTarget(path);
     const std::string folder = FolderOf(target);
+
+    // A write that would change nothing needs no lock: the file, read whole
+    // (renames make every read see one whole version), already holds the
+    // value, so the write is done as of that read. Most of a job's writes
+    // are of this kind (the same parameter values line after line).
+    {
+        struct stat st {};
+        std::string bytes;
+        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
+            faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 &&
+            ReadWholeFile(target, bytes) &&
+            profile::WriteString(bytes, section, key, value) == bytes) {
+            return true;
+        }
+    }
+
     FolderLock lock(folder);
     if (!lock.opened()) return false;  // a missing folder among others
 
