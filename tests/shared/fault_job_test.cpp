@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/connector_test.h"
 #include "support/job_fixture.h"
 #include "support/wine.h"
 
@@ -26,7 +27,7 @@ namespace {
 using testsupport::ConnectorInstall;
 using testsupport::RunRecord;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 // Holds a file open so that nobody else may read it while it lives: Win32
 // share mode 0 (others get a sharing violation); POSIX an exclusive flock(),
@@ -61,26 +62,11 @@ private:
 #endif
 };
 
-class FaultJobTest : public ::testing::Test {
+class FaultJobTest : public testsupport::ConnectorTest {
 protected:
     std::string Job(const std::string& data, const std::string& templateToken = "/F=Shelf") {
-        testsupport::WriteFileBytes(install_.File("job.txt"), data);
-        return templateToken + " /D=" + Quoted(install_.File("job.txt"));
+        return ConnectorTest::Job(data, templateToken);
     }
-    testsupport::ProcessResult Run(const std::string& arguments) {
-        testsupport::ProcessResult result = install_.RunConnector(arguments);
-        EXPECT_TRUE(result.started);
-        EXPECT_EQ(result.exitCode, 0u) << result.output;
-        return result;
-    }
-    std::string LabelLine(const std::string& rest, const std::string& templateName = "Shelf") const {
-        return Quoted(install_.Folder() + "Tarvel.exe") + " " +
-               Quoted(install_.Folder() + templateName + ".tvl") + rest;
-    }
-    std::vector<RunRecord> Tarvel() const { return install_.Runs("Tarvel"); }
-    std::string LastJob(const char* key) const { return install_.RawIni("LastJob", key); }
-
-    ConnectorInstall install_;
 };
 
 // ------------------------------------------------------------ runner faults

@@ -8,6 +8,7 @@
 
 #include "launch/printer.h"
 #include "platform/platform.h"
+#include "support/connector_test.h"
 #include "support/job_fixture.h"
 #include "support/wine.h"
 
@@ -16,7 +17,7 @@ namespace {
 using testsupport::ConnectorInstall;
 using testsupport::RunRecord;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 // A value as it reads back from the settings file after later writes. Wine
 // rewrites the whole file on every write and so drops the blanks at the end
@@ -35,27 +36,11 @@ std::string TwentyFields(int line) {
     return fields;
 }
 
-class JobTest : public ::testing::Test {
+class JobTest : public testsupport::ConnectorTest {
 protected:
-    // Writes the data file and returns the job's command line.
     std::string Job(const std::string& data, const std::string& templateToken = "/F=C:\\Labels\\Shelf.tvl") {
-        testsupport::WriteFileBytes(install_.File("job.txt"), data);
-        return templateToken + " /D=" + Quoted(install_.File("job.txt"));
+        return ConnectorTest::Job(data, templateToken);
     }
-    testsupport::ProcessResult Run(const std::string& arguments) {
-        testsupport::ProcessResult result = install_.RunConnector(arguments);
-        EXPECT_TRUE(result.started);
-        EXPECT_EQ(result.exitCode, 0u) << "the connector's exit code never depends on the job";
-        return result;
-    }
-    std::string LabelLine(const std::string& rest, const std::string& templateName = "Shelf") const {
-        return Quoted(install_.Folder() + "Tarvel.exe") + " " +
-               Quoted(install_.Folder() + templateName + ".tvl") + rest;
-    }
-    std::vector<RunRecord> Tarvel() const { return install_.Runs("Tarvel"); }
-    std::string LastJob(const char* key) const { return install_.RawIni("LastJob", key); }
-
-    ConnectorInstall install_;
 };
 
 TEST_F(JobTest, ThreeLineJob) {
