@@ -27,47 +27,19 @@
 #endif
 
 #include <cstdint>
+
+#include "tools/runner_log.h"
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-std::uint64_t NowNs() {
-#ifdef _WIN32
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    const std::uint64_t c = static_cast<std::uint64_t>(count.QuadPart);
-    const std::uint64_t f = static_cast<std::uint64_t>(frequency.QuadPart);
-    return c / f * 1000000000ull + c % f * 1000000000ull / f;
-#else
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
-           static_cast<std::uint64_t>(ts.tv_nsec);
-#endif
-}
 
-std::string Escape(const std::string& value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        if (c == '%')
-            out += "%25";
-        else if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
-        else
-            out += c;
-    }
-    return out;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::uint64_t started = NowNs();
+    const std::uint64_t started = runnerlog::NowNs();
 #ifdef _WIN32
     (void)argc;
     (void)argv;
@@ -81,7 +53,7 @@ int main(int argc, char** argv) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    const std::string line = std::to_string(started) + " " + Escape(GetCommandLineA()) + "\n";
+    const std::string line = std::to_string(started) + " " + runnerlog::Escape(GetCommandLineA()) + "\n";
     HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\vantor-bench-runner-lines");
     if (mutex) WaitForSingleObject(mutex, INFINITE);
     SetFilePointer(file, 0, nullptr, FILE_END);
@@ -112,7 +84,7 @@ int main(int argc, char** argv) {
             commandLine += argv[i];
         }
     }
-    const std::string line = std::to_string(started) + " " + Escape(commandLine) + "\n";
+    const std::string line = std::to_string(started) + " " + runnerlog::Escape(commandLine) + "\n";
     (void)!write(fd, line.data(), line.size());
     close(fd);
 #endif

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tools/runner_log.h"
 #ifndef _WIN32
 #include "platform/posix/profile_engine.h"
 #endif
@@ -61,21 +62,6 @@ constexpr double kFloorTarget = 2.0;
 constexpr double kGrowthTarget = 1.5;  // ms per line at 10000 lines against 100
 constexpr double kMemoryTarget = 3.0;  // peak RSS against the data file's size
 
-std::uint64_t NowNs() {
-#ifdef _WIN32
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    const std::uint64_t c = static_cast<std::uint64_t>(count.QuadPart);
-    const std::uint64_t f = static_cast<std::uint64_t>(frequency.QuadPart);
-    return c / f * 1000000000ull + c % f * 1000000000ull / f;
-#else
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
-           static_cast<std::uint64_t>(ts.tv_nsec);
-#endif
-}
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -147,10 +133,10 @@ private:
 // Runs `commandLine` through the platform's process run; seconds taken.
 double TimedRun(const std::string& commandLine) {
     uint32_t code = 0;
-    const std::uint64_t t0 = NowNs();
+    const std::uint64_t t0 = runnerlog::NowNs();
     if (!platform::RunHiddenAndWait(commandLine, code))
         throw std::runtime_error("cannot start " + commandLine);
-    return static_cast<double>(NowNs() - t0) / 1e9;
+    return static_cast<double>(runnerlog::NowNs() - t0) / 1e9;
 }
 
 // A data file of `lines` lines like a shipping label's: five fields and copies.
@@ -191,10 +177,10 @@ Throughput MeasureThroughput(const fs::path& work, const fs::path& connector,
     const std::string runnerLine = runs.front().commandLine;
     install.ClearLog();
     uint32_t code = 0;
-    const std::uint64_t t0 = NowNs();
+    const std::uint64_t t0 = runnerlog::NowNs();
     for (int i = 0; i < lines; ++i)
         if (!platform::RunHiddenAndWait(runnerLine, code)) throw std::runtime_error("floor run failed");
-    t.floor = static_cast<double>(NowNs() - t0) / 1e9;
+    t.floor = static_cast<double>(runnerlog::NowNs() - t0) / 1e9;
     if (static_cast<int>(install.Log().size()) != lines) throw std::runtime_error("floor runs lost");
     return t;
 }
@@ -218,7 +204,7 @@ Startup MeasureStartup(const fs::path& work, const fs::path& connector, const fs
     uint32_t code = 0;
     for (int i = 0; i < runs; ++i) {
         install.ClearLog();
-        const std::uint64_t t0 = NowNs();
+        const std::uint64_t t0 = runnerlog::NowNs();
         if (!platform::RunHiddenAndWait(job, code)) throw std::runtime_error("cannot start the connector");
         const auto log = install.Log();
         if (log.size() != 1) throw std::runtime_error("one-line job did not run its line");
@@ -227,7 +213,7 @@ Startup MeasureStartup(const fs::path& work, const fs::path& connector, const fs
     }
     for (int i = 0; i < runs; ++i) {
         install.ClearLog();
-        const std::uint64_t t0 = NowNs();
+        const std::uint64_t t0 = runnerlog::NowNs();
         if (!platform::RunHiddenAndWait(runnerLine, code)) throw std::runtime_error("cannot start the runner");
         const auto log = install.Log();
         if (log.size() != 1) throw std::runtime_error("bare start not logged");
@@ -254,28 +240,28 @@ StoreCost MeasureStore(const fs::path& work, int lines) {
     StoreCost cost;
     cost.fileBytes = static_cast<std::size_t>(fs::file_size(ini));
     const int calls = 1000;
-    std::uint64_t t0 = NowNs();
+    std::uint64_t t0 = runnerlog::NowNs();
     for (int i = 0; i < calls; ++i)
         platform::ProfileWriteString("LastJob", "Param" + std::to_string(i % 20 + 1), "value " + std::to_string(i), ini);
-    cost.writeUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
-    t0 = NowNs();
+    cost.writeUs = static_cast<double>(runnerlog::NowNs() - t0) / 1e3 / calls;
+    t0 = runnerlog::NowNs();
     for (int i = 0; i < calls; ++i) platform::ProfileGetString("Settings", "Printer", "", 30000, ini);
-    cost.readTextUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
-    t0 = NowNs();
+    cost.readTextUs = static_cast<double>(runnerlog::NowNs() - t0) / 1e3 / calls;
+    t0 = runnerlog::NowNs();
     for (int i = 0; i < calls; ++i) platform::ProfileGetInt("Settings", "CopiesType", 0, ini);
-    cost.readIntUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    cost.readIntUs = static_cast<double>(runnerlog::NowNs() - t0) / 1e3 / calls;
 #ifndef _WIN32
     // The private-profile rules alone over the same bytes, without any file:
     // what a call costs besides the system calls.
     const std::string bytes = ReadAll(ini);
     std::size_t sink = 0;
-    t0 = NowNs();
+    t0 = runnerlog::NowNs();
     for (int i = 0; i < calls; ++i)
         sink += profile::WriteString(bytes, "LastJob", "Param" + std::to_string(i % 20 + 1), "value").size();
-    cost.engineWriteUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
-    t0 = NowNs();
+    cost.engineWriteUs = static_cast<double>(runnerlog::NowNs() - t0) / 1e3 / calls;
+    t0 = runnerlog::NowNs();
     for (int i = 0; i < calls; ++i) sink += profile::GetString(bytes, "Settings", "Printer", "", 30000).size();
-    cost.engineReadUs = static_cast<double>(NowNs() - t0) / 1e3 / calls;
+    cost.engineReadUs = static_cast<double>(runnerlog::NowNs() - t0) / 1e3 / calls;
     if (sink == 0) std::printf(" ");
 #endif
     return cost;

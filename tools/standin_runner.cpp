@@ -41,6 +41,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/runner_log.h"
+
 namespace {
 
 std::string OwnPath() {
@@ -55,20 +57,6 @@ std::string OwnPath() {
 #endif
 }
 
-std::string Escape(const std::string& value) {
-    std::string out;
-    for (char c : value) {
-        if (c == '%')
-            out += "%25";
-        else if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
-        else
-            out += c;
-    }
-    return out;
-}
 
 std::string ReadAll(const std::string& path, bool& found) {
     std::ifstream in(path, std::ios::binary);
@@ -162,13 +150,13 @@ int main(int argc, char** argv) {
 
     std::ostringstream record;
     record << "[run]\n";
-    record << "cmdline=" << Escape(commandLine) << "\n";
+    record << "cmdline=" << runnerlog::Escape(commandLine) << "\n";
     record << "cmdline-source=" << source << "\n";
     record << "argc=" << argc << "\n";
-    for (int i = 0; i < argc; ++i) record << "argv=" << Escape(argv[i]) << "\n";
+    for (int i = 0; i < argc; ++i) record << "argv=" << runnerlog::Escape(argv[i]) << "\n";
     record << "show=" << show << "\n";
-    record << "ini.CmdLine=" << Escape(iniFound ? RawLastJobValue(ini, "CmdLine") : "<absent>") << "\n";
-    record << "ini.TvlCmdLine=" << Escape(iniFound ? RawLastJobValue(ini, "TvlCmdLine") : "<absent>")
+    record << "ini.CmdLine=" << runnerlog::Escape(iniFound ? RawLastJobValue(ini, "CmdLine") : "<absent>") << "\n";
+    record << "ini.TvlCmdLine=" << runnerlog::Escape(iniFound ? RawLastJobValue(ini, "TvlCmdLine") : "<absent>")
            << "\n";
     record << "exit=" << code << "\n";
     record << "[end]\n";
