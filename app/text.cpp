@@ -26,6 +26,18 @@ std::size_t FindLastChar(std::string_view s, char c, LeadByteRule isLead) {
     return found;
 }
 
+std::string_view PrefixOfCharacters(std::string_view s, std::size_t maxBytes,
+                                    LeadByteRule isLead) {
+    std::size_t end = 0;
+    while (end < s.size()) {
+        const std::size_t width =
+            isLead(static_cast<unsigned char>(s[end])) && end + 1 < s.size() ? 2 : 1;
+        if (end + width > maxBytes) break;
+        end += width;
+    }
+    return s.substr(0, end);
+}
+
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
     std::string out;
     if (from.empty()) return std::string(s);

@@ -25,6 +25,11 @@ std::size_t FindLastChar(std::string_view s, char c, LeadByteRule isLead = Syste
 std::size_t FindChar(std::string_view s, char c, std::size_t from = 0,
                      LeadByteRule isLead = SystemLeadByte);
 
+// The longest prefix of `s` of at most `maxBytes` bytes that does not split a
+// double-byte character (a lead byte at the very end of `s` counts alone).
+std::string_view PrefixOfCharacters(std::string_view s, std::size_t maxBytes,
+                                    LeadByteRule isLead = SystemLeadByte);
+
 // Replaces every occurrence of `from` in `s` with `to`.
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 

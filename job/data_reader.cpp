@@ -55,25 +55,6 @@ LineTable IndexLinesOf(std::string_view bytes, DataEncoding encoding) {
     return lines;
 }
 
-// The text of one line's bytes (without mark) in a known encoding.
-std::string DecodeAs(DataEncoding encoding, std::string_view body) {
-    if (encoding == DataEncoding::Utf16Le) {
-        std::u16string units;
-        units.reserve(body.size() / 2);
-        for (std::size_t i = 0; i + 1 < body.size(); i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(body[i]) |
-                                                  (static_cast<unsigned char>(body[i + 1]) << 8));
-            if (unit == 0) break;
-            units += unit;
-        }
-        return platform::Utf16ToAnsi(units);
-    }
-    std::size_t zero = body.find('\0');
-    if (zero != std::string_view::npos) body = body.substr(0, zero);
-    if (encoding == DataEncoding::Utf8) return platform::Utf8ToAnsi(body);
-    return std::string(body);
-}
-
 }  // namespace
 
 DataEncoding DetectEncoding(std::string_view bytes) {
@@ -93,8 +74,22 @@ std::string ExtractLine(std::string_view bytes, int lineIndex) {
     return std::string(bytes.substr(start, end - start));
 }
 
-std::string DecodeLine(std::string_view line, DataEncoding encoding) {
-    return DecodeAs(encoding, line);
+std::string DecodeLine(std::string_view body, DataEncoding encoding) {
+    if (encoding == DataEncoding::Utf16Le) {
+        std::u16string units;
+        units.reserve(body.size() / 2);
+        for (std::size_t i = 0; i + 1 < body.size(); i += 2) {
+            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(body[i]) |
+                                                  (static_cast<unsigned char>(body[i + 1]) << 8));
+            if (unit == 0) break;
+            units += unit;
+        }
+        return platform::Utf16ToAnsi(units);
+    }
+    std::size_t zero = body.find('\0');
+    if (zero != std::string_view::npos) body = body.substr(0, zero);
+    if (encoding == DataEncoding::Utf8) return platform::Utf8ToAnsi(body);
+    return std::string(body);
 }
 
 std::string PickField(std::string_view line, int fieldNumber, text::LeadByteRule isLead) {
@@ -173,19 +168,9 @@ std::string OpenFailureDescription(const std::string& path, platform::FileErrorC
     }
     std::string description =
         text::ReplaceAll(pattern, "%1", path.empty() ? std::string("an unnamed file") : path);
-    if (description.size() > kMaxDescription) {
-        // Cut at a character boundary: a double-byte character stays whole or
-        // goes whole.
-        std::size_t keep = 0;
-        for (std::size_t i = 0; i < kMaxDescription;) {
-            std::size_t width =
-                text::SystemLeadByte(static_cast<unsigned char>(description[i])) ? 2 : 1;
-            if (i + width > kMaxDescription) break;
-            i += width;
-            keep = i;
-        }
-        description.resize(keep);
-    }
+    // Cut at a character boundary: a double-byte character stays whole or
+    // goes whole.
+    description.resize(text::PrefixOfCharacters(description, kMaxDescription).size());
     return description;
 }
 
@@ -245,7 +230,7 @@ std::string DataFile::Field(int lineIndex, int fieldNumber) const {
         decoded_.clear();
         if (lineIndex >= 0 && static_cast<std::size_t>(lineIndex) < lines_.size()) {
             const auto [start, end] = lines_[static_cast<std::size_t>(lineIndex)];
-            decoded_ = DecodeAs(encoding_, std::string_view(bytes_).substr(start, end - start));
+            decoded_ = DecodeLine(std::string_view(bytes_).substr(start, end - start), encoding_);
         }
         decodedIndex_ = lineIndex;
     }

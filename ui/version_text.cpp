@@ -14,15 +14,7 @@ std::string FileVersionSubBlock(std::uint16_t language, std::uint16_t codePage) 
 std::string StoredFileVersion(std::string_view found, std::size_t bufferSize,
                               text::LeadByteRule isLead) {
     if (bufferSize == 0) return std::string();
-    const std::size_t limit = bufferSize - 1;
-    std::size_t end = 0;
-    while (end < found.size()) {
-        std::size_t width =
-            isLead(static_cast<unsigned char>(found[end])) && end + 1 < found.size() ? 2 : 1;
-        if (end + width > limit) break;
-        end += width;
-    }
-    std::string out(found.substr(0, end));
+    std::string out(text::PrefixOfCharacters(found, bufferSize - 1, isLead));
     for (char& c : out) {
         if (c == '(') c = '{';
         else if (c == ')') c = '}';

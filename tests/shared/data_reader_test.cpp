@@ -2,20 +2,13 @@
 // over real files with the open-failure message on standard output.
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "job/data_reader.h"
 #include "platform/platform.h"
+#include "support/file_hold.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -299,38 +292,6 @@ TEST(DataReaderFile, PerCentSignsAreWrittenAsTheyAre) {
               MessageFor(path, (path + " was not found.").c_str()));
 }
 
-// Holds a file open for writing the way a writer that excludes readers with
-// a share-deny-write open must be kept out: Win32, a write handle that lets
-// others only read; POSIX, an exclusive lock (our layer's share mode).
-class WriterHold {
-public:
-    explicit WriterHold(const std::string& path) {
-#ifdef _WIN32
-        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        held_ = handle_ != INVALID_HANDLE_VALUE;
-#else
-        fd_ = open(path.c_str(), O_WRONLY);
-        held_ = fd_ >= 0 && flock(fd_, LOCK_EX) == 0;
-#endif
-    }
-    ~WriterHold() {
-#ifdef _WIN32
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-#else
-        if (fd_ >= 0) close(fd_);
-#endif
-    }
-    bool held() const { return held_; }
-
-private:
-#ifdef _WIN32
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-    int fd_ = -1;
-#endif
-    bool held_ = false;
-};
 
 TEST(DataReaderFile, OpenFailureCauses) {
     using platform::FileErrorCause;
@@ -368,7 +329,7 @@ TEST(DataReaderFile, OpenFailureCauses) {
     }
 
     {
-        WriterHold writer(held);
+        testsupport::FileHold writer(held, testsupport::FileHold::Mode::WriterSharingRead);
         ASSERT_TRUE(writer.held());
         const platform::FileReadResult read = platform::ReadFileDenyWrite(held, 100);
         EXPECT_FALSE(read.opened);

@@ -4,14 +4,6 @@
 // start the runner for every line it can.
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "support/connector_test.h"
+#include "support/file_hold.h"
 #include "support/job_fixture.h"
 #include "support/wine.h"
 
@@ -29,38 +22,6 @@ using testsupport::RunRecord;
 
 using testsupport::Quoted;
 
-// Holds a file open so that nobody else may read it while it lives: Win32
-// share mode 0 (others get a sharing violation); POSIX an exclusive flock(),
-// which the host build's share-deny-write open respects.
-class ReadLock {
-public:
-    explicit ReadLock(const std::string& path) {
-#ifdef _WIN32
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        held_ = handle_ != INVALID_HANDLE_VALUE;
-#else
-        fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
-        held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
-#endif
-    }
-    ~ReadLock() {
-#ifdef _WIN32
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-#else
-        if (fd_ >= 0) close(fd_);
-#endif
-    }
-    bool held() const { return held_; }
-
-private:
-    bool held_ = false;
-#ifdef _WIN32
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-    int fd_ = -1;
-#endif
-};
 
 class FaultJobTest : public testsupport::ConnectorTest {
 protected:
@@ -95,7 +56,7 @@ TEST_F(FaultJobTest, DataFileLockedAgainstReading) {
     const std::string path = install_.File("job.txt");
     testsupport::ProcessResult result;
     {
-        ReadLock lock(path);
+        testsupport::FileHold lock(path, testsupport::FileHold::Mode::Exclusive);
         ASSERT_TRUE(lock.held());
         result = Run(args);
     }

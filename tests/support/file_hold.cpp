@@ -1,0 +1,35 @@
+#include "support/file_hold.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace testsupport {
+
+FileHold::FileHold(const std::string& path, Mode mode) {
+#ifdef _WIN32
+    const bool exclusive = mode == Mode::Exclusive;
+    HANDLE handle = CreateFileA(path.c_str(), exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
+                                exclusive ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    held_ = handle != INVALID_HANDLE_VALUE;
+    if (held_) handle_ = handle;
+#else
+    fd_ = open(path.c_str(), (mode == Mode::Exclusive ? O_RDWR : O_WRONLY) | O_CLOEXEC);
+    held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
+FileHold::~FileHold() {
+#ifdef _WIN32
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+#else
+    if (fd_ >= 0) close(fd_);
+#endif
+}
+
+}  // namespace testsupport
