@@ -6,10 +6,20 @@ CAppBase::CAppBase(std::string exePath, std::string commandLineText,
                    platform::Interaction& interaction)
     : exePath_(std::move(exePath)),
       helpFilePath_(HelpFilePathOf(exePath_)),
+      profilePath_(PathWithExtension(".ini")),
       commandLineText_(std::move(commandLineText)),
       interaction_(interaction) {}
 
 CAppBase::~CAppBase() = default;
+
+std::string CAppBase::PathWithExtension(std::string_view extension) const {
+    // The help-file path always ends in ".HLP"; everything before its last
+    // dot is the executable's path without extension.
+    const std::size_t dot = text::FindLastChar(helpFilePath_, '.');
+    std::string path = dot == std::string::npos ? std::string() : helpFilePath_.substr(0, dot);
+    path += extension;
+    return path;
+}
 
 std::string CommandLineText(std::string_view raw, text::LeadByteRule isLead) {
     std::size_t i = 0;

@@ -33,12 +33,20 @@ public:
     // The executable's path with its extension replaced by ".HLP" (the base
     // from which other files beside the executable are named).
     const std::string& HelpFilePath() const { return helpFilePath_; }
+    // The file beside the executable named after it with `extension` in place
+    // of its own (whose letter case wins): everything before the last "." of
+    // the help-file path, then `extension`.
+    std::string PathWithExtension(std::string_view extension) const;
+    // The application's profile (settings) file: PathWithExtension(".ini"),
+    // formed once, when the object is made.
+    const std::string& ProfilePath() const { return profilePath_; }
     const std::string& CommandLineText() const { return commandLineText_; }
     platform::Interaction& Interaction() const { return interaction_; }
 
 private:
     std::string exePath_;
     std::string helpFilePath_;
+    std::string profilePath_;
     std::string commandLineText_;
     platform::Interaction& interaction_;
 };

@@ -43,7 +43,7 @@
 #include "platform/platform.h"
 #include "tools/runner_log.h"
 #ifndef _WIN32
-#include "platform/posix/profile_engine.h"
+#include "platform/profile_engine.h"
 #endif
 
 namespace fs = std::filesystem;

@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/posix/profile_engine.h"
+#include "platform/profile_engine.h"
 
 namespace {
 

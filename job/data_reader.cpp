@@ -162,6 +162,9 @@ std::string OpenFailureDescription(const std::string& path, platform::FileErrorC
     case FileErrorCause::EndOfFile:
         pattern = "An attempt was made to access %1 past its end.";
         break;
+    case FileErrorCause::NotAFile:
+        pattern = "%1 is a device or a pipe, not a file.";
+        break;
     case FileErrorCause::None:
     case FileErrorCause::Generic:
         break;

@@ -15,8 +15,21 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
+
+// What the system reported for a call that failed: its error code (Win32:
+// the GetLastError code; POSIX: the errno value) and the system's own text
+// for it ("Access is denied."). A code of 0 means success.
+struct SystemError {
+    uint32_t code = 0;
+    std::string text;
+    bool failed() const { return code != 0; }
+};
+
+// The system's text for an error code, without a final line end.
+std::string SystemErrorText(uint32_t code);
 
 // ---------------------------------------------------------------- 1. program
 
@@ -38,6 +51,22 @@ std::string ProcessCommandLine();
 void InitCommonControls(uint32_t classes);
 
 // ---------------------------------------------------------- 2. profile files
+//
+// Both builds read and write profile files with our own engine
+// (platform/profile_engine.h), which follows the rules of Windows'
+// GetPrivateProfileStringA, GetPrivateProfileIntA and
+// WritePrivateProfileStringA, so the file format is exactly theirs. Unlike
+// them, a write never leaves a torn or empty file: the new file is written
+// beside the old one and renamed over it. Where no file can be made beside it
+// (a folder that refuses new files while the file itself may be written, or
+// another program holding the file so that it cannot be replaced), the file is
+// rewritten in place from its first changed byte. Our processes take turns
+// per file, so no write loses another's key.
+//
+// A write fails when the file refuses it (Win32: the read-only attribute;
+// POSIX: no write permission bit, even for root), or when a missing file
+// would have to be created in a folder that refuses it (POSIX: also for root),
+// or when the folder is missing.
 
 // As GetPrivateProfileStringA with a buffer of `bufferSize` bytes: the text
 // the buffer holds after the call (at most bufferSize - 1 bytes).
@@ -49,8 +78,20 @@ std::string ProfileGetString(const std::string& section, const std::string& key,
 int ProfileGetInt(const std::string& section, const std::string& key, int defaultValue,
                   const std::string& path);
 
-// As WritePrivateProfileStringA with a real (non-null) key and value.
-// Returns whether the write reached the file; the product ignores it.
+// One value to write: as WritePrivateProfileStringA with a real (non-null)
+// key and value.
+struct ProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// Writes every entry, in order, as one update of the file: when it returns,
+// either all of them are in the file or none is. An update that changes no
+// byte leaves the file untouched. Returns the system's error when it failed.
+SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry>& entries);
+
+// One entry; whether it reached the file.
 bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 
@@ -74,6 +115,7 @@ enum class FileErrorCause {
     LockViolation,
     DiskFull,
     EndOfFile,
+    NotAFile,  // a device or a pipe: reading it could wait for ever
 };
 
 struct FileReadResult {
@@ -84,7 +126,11 @@ struct FileReadResult {
 
 // Opens `path` for reading while others may read but not write it (Win32:
 // FILE_SHARE_READ), reads at most `maxBytes` bytes, closes it again.
-// A relative path is relative to the current directory.
+// A relative path is relative to the current directory. Only regular files
+// are read: a device or a pipe (a serial port, the console, a pipe nobody
+// writes to) could keep the read waiting for ever and counts as a file that
+// cannot be opened (NotAFile), except the null device, which reads as an
+// empty file.
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes);
 
 // Writes `text` to standard output unchanged and flushes it.
@@ -99,6 +145,10 @@ bool IsLeadByte(unsigned char c);
 // UTF-16 little-endian text to the ANSI code page; characters the code page
 // lacks become its default character.
 std::string Utf16ToAnsi(std::u16string_view text);
+
+// ANSI text to UTF-16 (Win32: the ANSI code page; POSIX: UTF-8, a byte that
+// starts no valid sequence becoming U+FFFD).
+std::u16string AnsiToUtf16(std::string_view text);
 
 // UTF-8 text to the ANSI code page, as Utf16ToAnsi.
 std::string Utf8ToAnsi(std::string_view text);
@@ -131,6 +181,13 @@ public:
 
     // A message box without owner, `text` and `caption`, one OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+
+    // A message box with the warning icon and one OK button, owned by `owner`
+    // (a window handle on Win32, may be null): something the person asked
+    // for did not happen. By default, as ShowMessage.
+    virtual void ShowWarning(void* /*owner*/, const std::string& text, const std::string& caption) {
+        ShowMessage(text, caption);
+    }
 
     // A Yes/No question box with the question-mark icon, owned by `owner`
     // (a window handle on Win32, may be null). True for Yes.

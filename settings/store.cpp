@@ -1,33 +1,53 @@
 #include "settings/store.h"
 
 #include "app/framework.h"
-#include "app/text.h"
-#include "platform/platform.h"
 
 std::string ModulePathWithExtension(const CAppBase& app, const std::string& extension) {
-    // The help-file path always ends in ".HLP"; everything before its last dot
-    // is the executable's path without extension.
-    const std::string& help = app.HelpFilePath();
-    std::size_t dot = text::FindLastChar(help, '.');
-    std::string path = dot == std::string::npos ? std::string() : help.substr(0, dot);
-    path += extension;
-    return path;
+    return app.PathWithExtension(extension);
 }
 
-std::string SettingsFilePath(const CAppBase& app) { return ModulePathWithExtension(app, ".ini"); }
+std::string SettingsFilePath(const CAppBase& app) { return app.ProfilePath(); }
+
+std::string StoredText(std::string_view text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
+    std::string stored(text);
+    for (char& c : stored)
+        if (c == '\r' || c == '\n') c = ' ';
+    return stored;
+}
 
 std::string ReadSettingText(const CAppBase& app, const std::string& section,
                             const std::string& key, const std::string& defaultText) {
     return platform::ProfileGetString(section, key, defaultText, kSettingBufferSize,
-                                      SettingsFilePath(app));
+                                      app.ProfilePath());
 }
 
 int ReadSettingInt(const CAppBase& app, const std::string& section, const std::string& key,
                    int defaultValue) {
-    return platform::ProfileGetInt(section, key, defaultValue, SettingsFilePath(app));
+    return platform::ProfileGetInt(section, key, defaultValue, app.ProfilePath());
 }
 
 void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
                       const std::string& value) {
-    (void)platform::ProfileWriteString(section, key, value, SettingsFilePath(app));
+    (void)WriteProfileText(app.ProfilePath(), section, key, value);
+}
+
+SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<platform::ProfileEntry> entries;
+    for (const auto& [key, value] : values)
+        entries.push_back({StoredText(section), StoredText(key), StoredText(value)});
+    const platform::SystemError error = platform::ProfileWrite(app.ProfilePath(), entries);
+    SaveResult result;
+    if (error.failed()) {
+        result.saved = false;
+        result.reason = error.text;
+        for (const auto& entry : values) result.unsaved.push_back(entry.first);
+    }
+    return result;
+}
+
+platform::SystemError WriteProfileText(const std::string& path, const std::string& section,
+                                       const std::string& key, const std::string& value) {
+    return platform::ProfileWrite(path, {{StoredText(section), StoredText(key), StoredText(value)}});
 }

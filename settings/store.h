@@ -1,10 +1,23 @@
 // The settings store: the only way to the settings file beside the
-// executable. Each operation forms the path anew and makes exactly one
-// profile call; nothing is cached and nothing reports an error (a missing
-// or unreadable value gives the caller's default, a failed write is lost).
+// executable. Each operation makes exactly one profile call on the file (its
+// path is formed once per application object); no value is cached, so a
+// write is in the file when it returns and the next read, by this process or
+// another, sees it. A missing or unreadable value gives the caller's default.
+//
+// Nothing written through the store can change the structure of a profile
+// file: a line end inside a value or a name would end its line there and let
+// the rest be read as a section or key of its own (a label value such as
+// "x<CR>[Settings]<CR>BartenderExePath=..." would otherwise choose which
+// program every later job starts). See StoredText.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
 
 class CAppBase;
 
@@ -19,11 +32,35 @@ std::string ModulePathWithExtension(const CAppBase& app, const std::string& exte
 // ModulePathWithExtension with ".ini".
 std::string SettingsFilePath(const CAppBase& app);
 
+// A value, section or key name as the store writes it: every CR and LF
+// becomes a blank, except those at its end, which are dropped (a copies text
+// taken from a CR LF ended line, "3<CR>", is stored as "3", which is what it
+// read back as anyway: a profile read trims the ends of a value).
+std::string StoredText(std::string_view text);
+
 std::string ReadSettingText(const CAppBase& app, const std::string& section,
                             const std::string& key, const std::string& defaultText);
 
 int ReadSettingInt(const CAppBase& app, const std::string& section, const std::string& key,
                    int defaultValue);
 
+// One value, as StoredText. A failed write is not reported: a job must never
+// stop or wait because its record could not be kept.
 void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
                       const std::string& value);
+
+// What became of saving several settings.
+struct SaveResult {
+    bool saved = true;
+    std::string reason;                // the system's reason when not saved
+    std::vector<std::string> unsaved;  // the keys not saved, in the order given
+};
+
+// Writes `values` (key, value) into `section` as one update, in the order
+// given: either all of them reach the file or none does.
+SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
+                             const std::vector<std::pair<std::string, std::string>>& values);
+
+// One value into another profile file (the host's), as StoredText.
+platform::SystemError WriteProfileText(const std::string& path, const std::string& section,
+                                       const std::string& key, const std::string& value);

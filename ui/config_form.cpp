@@ -116,9 +116,17 @@ std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm
     };
 }
 
-void SaveConfigForm(const CAppBase& app, const ConfigForm& form) {
-    for (const auto& [name, value] : SettingsToSave(form))
-        WriteSettingText(app, section::kSettings, name, value);
+SaveResult SaveConfigForm(const CAppBase& app, const ConfigForm& form) {
+    return WriteSettingTexts(app, section::kSettings, SettingsToSave(form));
+}
+
+std::string SaveFailureText(const std::string& settingsFile, const SaveResult& result) {
+    std::string keys;
+    for (const std::string& key : result.unsaved) keys += (keys.empty() ? "" : ", ") + key;
+    return "The settings could not be saved in " + settingsFile + ".\n\n" + result.reason +
+           "\n\nNot saved: " + keys +
+           ".\n\nCorrect the problem and press OK again, or press Cancel to close without "
+           "saving.";
 }
 
 }  // namespace ui

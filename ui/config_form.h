@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "settings/store.h"
 
 class CAppBase;
 
@@ -119,8 +120,12 @@ ConfigForm LoadConfigForm(const CAppBase& app);
 // ApiProxyExe, BartenderExePath.
 std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm& form);
 
-// Writes SettingsToSave(form) into section Settings, one write per key in
-// that order; the writes' results are not looked at.
-void SaveConfigForm(const CAppBase& app, const ConfigForm& form);
+// Writes SettingsToSave(form) into section Settings as one update: all seven
+// keys reach the file, or none does.
+SaveResult SaveConfigForm(const CAppBase& app, const ConfigForm& form);
+
+// The text of the box that says a save failed: the settings file, the
+// system's reason, the settings not saved and what the operator can do.
+std::string SaveFailureText(const std::string& settingsFile, const SaveResult& result);
 
 }  // namespace ui

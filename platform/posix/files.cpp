@@ -12,6 +12,8 @@
 
 namespace platform {
 
+namespace {
+
 // The cause of an open failure, from errno.
 FileErrorCause FileErrorCauseOf(int error) {
     switch (error) {
@@ -48,7 +50,7 @@ FileErrorCause FileErrorCauseOf(int error) {
 // Windows tells a missing file (ERROR_FILE_NOT_FOUND) from a missing folder
 // or an empty name (ERROR_PATH_NOT_FOUND, an invalid path); POSIX says ENOENT
 // for all three. Tell them apart as Windows does.
-static FileErrorCause CauseOfMissing(const std::string& path) {
+FileErrorCause CauseOfMissing(const std::string& path) {
     if (path.empty()) return FileErrorCause::BadPath;
     std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return FileErrorCause::FileNotFound;
@@ -58,15 +60,38 @@ static FileErrorCause CauseOfMissing(const std::string& path) {
     return FileErrorCause::FileNotFound;
 }
 
+// Whether `st` is the null device, which reads as an empty file.
+bool IsNullDevice(const struct stat& st) {
+    struct stat null {};
+    return S_ISCHR(st.st_mode) && stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+           st.st_rdev == null.st_rdev;
+}
+
+}  // namespace
+
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
     FileReadResult result;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a pipe nobody writes to would wait for a
+    // writer. Only regular files are read; see below.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
         result.cause = error == ENOENT ? CauseOfMissing(path) : FileErrorCauseOf(error);
         return result;
     }
-    // Reading a directory fails on Windows with "access denied".
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool null = fstat(fd, &st) == 0 && IsNullDevice(st);
+        close(fd);
+        if (null) {
+            result.opened = true;  // the null device: an empty file
+            return result;
+        }
+        // Reading a directory fails on Windows with "access denied"; a device
+        // or a pipe could keep the read waiting for ever.
+        result.cause = S_ISDIR(st.st_mode) ? FileErrorCause::AccessDenied : FileErrorCause::NotAFile;
+        return result;
+    }
     // Share-deny-write: a shared lock that a writer holding an exclusive lock
     // on the file keeps us from taking (advisory, as all POSIX locks are).
     if (flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
@@ -80,11 +105,6 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) 
         std::size_t want = std::min(sizeof(chunk), maxBytes - result.bytes.size());
         ssize_t got = read(fd, chunk, want);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && errno == EISDIR) {
-            result.opened = false;
-            result.cause = FileErrorCause::AccessDenied;
-            break;
-        }
         // A read error after a successful open ends the read: what came so
         // far is the file's content.
         if (got <= 0) break;

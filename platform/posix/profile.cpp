@@ -1,15 +1,16 @@
 // Private-profile files on POSIX: the file handling around profile_engine.
 //
-// Reads take no lock: they read the whole file, which a writer only ever
-// replaces by an atomic rename, so a reader sees the old file or the new one,
-// never a torn one.
+// Reads take a shared flock() on the file they read. A writer normally
+// replaces the file by an atomic rename, which no reader has to wait for (it
+// keeps the old file open, whole); only a rewrite in place, which a reader
+// could see half done, takes the file's exclusive lock.
 //
 // A write, unlike Windows' (which can lose a key when two processes write at
 // once), is serialised between processes:
 //   1. take an exclusive flock() on the folder that holds the file, opened
 //      read-only. Locking the folder leaves no lock file beside the settings
 //      file for an operator to wonder about, and it works when the file does
-//      not exist yet; the settings file itself cannot carry the lock, since
+//      not exist yet; the settings file itself cannot carry that lock, since
 //      every write replaces it with a new inode. All writes to profile files
 //      in that folder queue behind each other, which costs nothing here: the
 //      connector keeps one settings file per folder;
@@ -18,10 +19,14 @@
 //      old file's permission bits (and owner, where we may), and rename it
 //      over the file. No fsync: a job writes a few dozen keys per data line,
 //      and the rename alone keeps every reader's view whole.
-// As on Windows, the write fails (returns false) when the folder is missing
-// or the file is read-only; a read-only file is one without any write
-// permission bit or one this process may not write, so root is refused too,
-// as an administrator is by Windows' read-only attribute.
+// When the folder refuses new files but the file itself may be written, the
+// file is rewritten in place from its first changed byte and cut to its new
+// length: a writer killed then tears only what follows the change.
+//
+// Permissions follow Windows' rules, for root too: a file without any write
+// permission bit is read-only (Windows' read-only attribute stops an
+// administrator as well), and so is a folder without one for a new file.
+// Otherwise the usual access check of this process decides.
 // A settings file that is a symbolic link is written through to its target.
 #include <errno.h>
 #include <fcntl.h>
@@ -32,31 +37,43 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/platform.h"
-#include "platform/posix/profile_engine.h"
+#include "platform/profile_engine.h"
 
 namespace platform {
 namespace {
 
-// Reads the whole file into `bytes`. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+SystemError ErrorOf(int error) { return SystemError{static_cast<uint32_t>(error), SystemErrorText(static_cast<uint32_t>(error))}; }
+
+// Reads all of `fd` into `bytes`; an errno value, or 0.
+int ReadAll(int fd, std::string& bytes) {
     bytes.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
     char chunk[16384];
-    bool ok = true;
     for (;;) {
         const ssize_t got = read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;  // EISDIR among others
-        if (got <= 0) break;
+        if (got < 0) return errno;  // EISDIR among others
+        if (got == 0) return 0;
         bytes.append(chunk, static_cast<size_t>(got));
     }
-    close(fd);
-    if (!ok) bytes.clear();
-    return ok;
+}
+
+// Reads the whole file into `bytes` under a shared lock; an errno value, or 0.
+int ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int rc;
+    do rc = flock(fd, LOCK_SH);
+    while (rc != 0 && errno == EINTR);
+    const int error = ReadAll(fd, bytes);
+    close(fd);  // also releases the lock
+    if (error) bytes.clear();
+    return error;
 }
 
 // The bytes of a file for reading; "" (a missing file) when it cannot be read.
@@ -93,6 +110,13 @@ std::string WriteTarget(const std::string& path) {
     return path;  // a dangling link: the rename replaces the link itself
 }
 
+// Whether `path` (with the stat `st`) may be written by Windows' rule: some
+// write permission bit set, and this process allowed to write it (`access`:
+// W_OK for a file, W_OK | X_OK to create files in a folder).
+bool MayWrite(const std::string& path, const struct stat& st, int access) {
+    return (st.st_mode & 0222) != 0 && faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) == 0;
+}
+
 // An exclusive flock() on a folder, held for this object's lifetime. Where
 // the file system offers no such lock (some network file systems refuse it
 // on a folder opened read-only), the write goes ahead unlocked: still whole
@@ -102,7 +126,10 @@ class FolderLock {
 public:
     explicit FolderLock(const std::string& folder)
         : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0) return;
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
         int rc;
         do rc = flock(fd_, LOCK_EX);
         while (rc != 0 && errno == EINTR);
@@ -112,17 +139,19 @@ public:
     }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
-    // Whether the folder exists and could be opened.
-    bool opened() const { return fd_ >= 0; }
+    // Why the folder could not be opened (a missing one among others), or 0.
+    int error() const { return error_; }
 
 private:
     int fd_;
+    int error_ = 0;
 };
 
 // Writes `bytes` to a temporary file in `folder` and renames it to `path`.
-// `old` is the stat of the existing file, or null for a new one.
-bool ReplaceFile(const std::string& path, const std::string& folder, const std::string& bytes,
-                 const struct stat* old) {
+// `old` is the stat of the existing file, or null for a new one. An errno
+// value, or 0.
+int ReplaceFile(const std::string& path, const std::string& folder, const std::string& bytes,
+                const struct stat* old) {
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     // Unique among writers: all of them hold the folder's lock, and the pid
@@ -130,19 +159,40 @@ bool ReplaceFile(const std::string& path, const std::string& folder, const std::
     const std::string temp = folder + "/." + name + "." + std::to_string(getpid()) + ".tmp";
     unlink(temp.c_str());
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    if (ok && old) {
-        if (fchown(fd, old->st_uid, old->st_gid) != 0) {
-            // Not ours to give away: the new file belongs to us, as a file
-            // Windows recreates would.
+    if (fd < 0) return errno;
+    int error = WriteAll(fd, bytes) ? 0 : (errno ? errno : EIO);
+    if (!error && old) {
+        // The new file belongs to the old one's owner where we may give it
+        // away (root); otherwise to us, as a file Windows recreates would.
+        if ((old->st_uid != geteuid() || old->st_gid != getegid()) &&
+            fchown(fd, old->st_uid, old->st_gid) != 0) {
         }
-        ok = fchmod(fd, old->st_mode & 07777) == 0;
+        if (fchmod(fd, old->st_mode & 07777) != 0) error = errno;
     }
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error) unlink(temp.c_str());
+    return error;
+}
+
+// Rewrites the file at `path`, which holds `old`, in place with `updated`:
+// from the first byte that changes, then cut to the new length. An errno
+// value, or 0.
+int RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int rc;
+    do rc = flock(fd, LOCK_EX);  // readers must not see it half done
+    while (rc != 0 && errno == EINTR);
+    const auto differ = std::mismatch(old.begin(), old.end(), updated.begin(), updated.end());
+    const off_t first = static_cast<off_t>(differ.second - updated.begin());
+    int error = 0;
+    if (lseek(fd, first, SEEK_SET) < 0 ||
+        !WriteAll(fd, std::string_view(updated).substr(static_cast<size_t>(first))) ||
+        ftruncate(fd, static_cast<off_t>(updated.size())) != 0)
+        error = errno ? errno : EIO;
+    if (close(fd) != 0 && !error) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -158,42 +208,57 @@ int ProfileGetInt(const std::string& section, const std::string& key, int defaul
     return profile::GetInt(FileBytesOrNothing(path), section, key, defaultValue);
 }
 
-bool ProfileWriteString(const std::string& section, const std::string& key,
-                        const std::string& value, const std::string& path) {
+SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry>& entries) {
     const std::string target = WriteTarget(path);
     const std::string folder = FolderOf(target);
 
     // A write that would change nothing needs no lock: the file, read whole
-    // (renames make every read see one whole version), already holds the
-    // value, so the write is done as of that read. Most of a job's writes
-    // are of this kind (the same parameter values line after line).
+    // (a rename makes every read see one whole version, and a rewrite in
+    // place holds off readers), already holds the values, so the write is
+    // done as of that read. Most of a job's writes are of this kind (the same
+    // parameter values line after line).
     {
         struct stat st {};
         std::string bytes;
-        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
-            faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 &&
-            ReadWholeFile(target, bytes) &&
-            profile::WriteString(bytes, section, key, value) == bytes) {
-            return true;
+        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && MayWrite(target, st, W_OK) &&
+            ReadWholeFile(target, bytes) == 0 && profile::WriteStrings(bytes, entries) == bytes) {
+            return {};
         }
     }
 
     FolderLock lock(folder);
-    if (!lock.opened()) return false;  // a missing folder among others
+    if (lock.error()) return ErrorOf(lock.error());  // a missing folder among others
 
     struct stat st {};
     const bool exists = stat(target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return false;
+    if (!exists && errno != ENOENT) return ErrorOf(errno);
     std::string bytes;
     if (exists) {
-        if (!S_ISREG(st.st_mode)) return false;
-        if ((st.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            return false;  // read-only
-        if (!ReadWholeFile(target, bytes)) return false;  // never replace what we cannot read
+        if (S_ISDIR(st.st_mode)) return ErrorOf(EISDIR);
+        if (!S_ISREG(st.st_mode)) return ErrorOf(EINVAL);
+        if (!MayWrite(target, st, W_OK)) return ErrorOf(EACCES);  // read-only
+        // Never replace what we cannot read.
+        if (const int error = ReadWholeFile(target, bytes)) return ErrorOf(error);
     }
-    const std::string updated = profile::WriteString(bytes, section, key, value);
-    if (exists && updated == bytes) return true;
-    return ReplaceFile(target, folder, updated, exists ? &st : nullptr);
+    const std::string updated = profile::WriteStrings(bytes, entries);
+    if (exists && updated == bytes) return {};
+
+    struct stat folderStat {};
+    const bool folderTakesFiles =
+        stat(folder.c_str(), &folderStat) == 0 && MayWrite(folder, folderStat, W_OK | X_OK);
+    if (!exists) {
+        if (!folderTakesFiles) return ErrorOf(EACCES);
+        if (const int error = ReplaceFile(target, folder, updated, nullptr)) return ErrorOf(error);
+        return {};
+    }
+    if (folderTakesFiles && ReplaceFile(target, folder, updated, &st) == 0) return {};
+    if (const int error = RewriteInPlace(target, bytes, updated)) return ErrorOf(error);
+    return {};
+}
+
+bool ProfileWriteString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& path) {
+    return !ProfileWrite(path, {ProfileEntry{section, key, value}}).failed();
 }
 
 }  // namespace platform

@@ -2,12 +2,15 @@
 // the usual one: its "ANSI code page" is UTF-8, which has no double-byte
 // characters whose trail byte could be mistaken for an ASCII character.
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
 namespace platform {
 
 bool IsLeadByte(unsigned char) { return false; }
+
+std::string SystemErrorText(uint32_t code) { return std::strerror(static_cast<int>(code)); }
 
 static void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -43,6 +46,38 @@ std::string Utf16ToAnsi(std::u16string_view text) {
             out += '?';
         } else {
             AppendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
+std::u16string AnsiToUtf16(std::string_view s) {
+    std::u16string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char lead = static_cast<unsigned char>(s[i++]);
+        const int extra = lead < 0x80 ? 0
+                          : (lead & 0xE0) == 0xC0 ? 1
+                          : (lead & 0xF0) == 0xE0 ? 2
+                          : (lead & 0xF8) == 0xF0 ? 3
+                                                  : -1;
+        char32_t cp = lead;
+        bool ok = extra >= 0;
+        if (extra > 0) {
+            cp = lead & (0x3Fu >> extra);
+            for (int n = 0; ok && n < extra; ++n) {
+                ok = i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80;
+                if (ok) cp = (cp << 6) | (static_cast<unsigned char>(s[i + n]) & 0x3F);
+            }
+            static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+            ok = ok && cp >= kSmallest[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+            if (ok) i += extra;
+        }
+        if (!ok) cp = 0xFFFD;  // one replacement per bad byte; go on after it
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
         }
     }
     return out;

@@ -10,8 +10,10 @@
 
 namespace platform {
 
+namespace {
+
 // The cause of an open failure, from the system's error code.
-FileErrorCause FileErrorCauseOf(unsigned long error) {
+FileErrorCause FileErrorCauseOf(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
         return FileErrorCause::FileNotFound;
@@ -60,12 +62,41 @@ FileErrorCause FileErrorCauseOf(unsigned long error) {
     }
 }
 
+// Whether `path` names the null device: Windows maps a file name of NUL, in
+// any letter case, with or without an extension, in any folder, and \\.\NUL
+// onto it. (Windows 11 maps only the bare name; a real file "nul.txt" there
+// is a disk file and never gets here.)
+bool NamesNullDevice(const std::string& path) {
+    std::size_t start = path.find_last_of("\\/:");
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string name = path.substr(start, 3);
+    CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+    const std::size_t after = start + 3;
+    return name == "NUL" && (after == path.size() || path[after] == '.' || path[after] == ' ' ||
+                             path[after] == ':');
+}
+
+}  // namespace
+
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
     FileReadResult result;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         result.cause = FileErrorCauseOf(GetLastError());
+        return result;
+    }
+    // Only files on a disk are read: a serial port, the console or a pipe
+    // could keep the read waiting for ever. The null device reads as an
+    // empty file.
+    const DWORD type = GetFileType(file);
+    if (type != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        if (type == FILE_TYPE_CHAR && NamesNullDevice(path)) {
+            result.opened = true;
+            return result;
+        }
+        result.cause = FileErrorCause::NotAFile;
         return result;
     }
     result.opened = true;

@@ -15,6 +15,9 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption) override {
         MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
     }
+    void ShowWarning(void* owner, const std::string& text, const std::string& caption) override {
+        MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    }
     bool AskYesNo(void* owner, const std::string& text, const std::string& caption) override {
         return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(),
                            MB_YESNO | MB_ICONQUESTION) == IDYES;

@@ -1,6 +1,7 @@
 // Text in the ANSI code page on Win32.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -8,6 +9,28 @@
 namespace platform {
 
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+std::string SystemErrorText(uint32_t code) {
+    char* buffer = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = n > 0 && buffer ? std::string(buffer, n) : "Error " + std::to_string(code) + ".";
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+std::u16string AnsiToUtf16(std::string_view text) {
+    if (text.empty()) return std::u16string();
+    const int units =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0) return std::u16string();
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+    return std::u16string(wide.begin(), wide.end());
+}
 
 static std::string WideToAnsi(const wchar_t* wide, int units) {
     if (units <= 0) return std::string();

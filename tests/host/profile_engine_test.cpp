@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/posix/profile_engine.h"
+#include "platform/profile_engine.h"
 
 namespace {
 

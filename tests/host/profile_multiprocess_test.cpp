@@ -2,6 +2,7 @@
 // processes writing one settings file at once lose nothing and never show a
 // reader a torn file; a rewrite keeps the file's permissions and leaves
 // nothing beside it.
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -217,3 +218,36 @@ TEST(ProfileFiles, FolderInPlaceOfFileFailsWriteAndReadsDefault) {
 }
 
 }  // namespace
+
+// A folder without any write permission bit refuses a new file, to root too,
+// as Windows' folder rights refuse an administrator; a writable file in it is
+// rewritten in place (same inode), whoever we are.
+TEST(ProfileFiles, FolderThatRefusesNewFiles) {
+    TempDir dir;
+    const std::string folder = dir.File("locked");
+    std::filesystem::create_directory(folder);
+    const std::string existing = folder + "/vantor.ini";
+    WriteFileBytes(existing, "[Settings]\r\nPrinter=Office\r\n[LastJob]\r\nParam1=long old value\r\n");
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    struct Restore {
+        std::string path;
+        ~Restore() { chmod(path.c_str(), 0755); }
+    } restore{folder};
+    struct stat before {};
+    ASSERT_EQ(stat(existing.c_str(), &before), 0);
+
+    const platform::SystemError refused =
+        platform::ProfileWrite(folder + "/new.ini", {{"s", "k", "v"}});
+    EXPECT_EQ(refused.code, static_cast<uint32_t>(EACCES));
+    EXPECT_EQ(refused.text, platform::SystemErrorText(EACCES));
+    EXPECT_FALSE(testsupport::FileExists(folder + "/new.ini"));
+
+    ASSERT_FALSE(platform::ProfileWrite(existing, {{"LastJob", "Param1", "new"}, {"LastJob", "Param2", "x"}})
+                     .failed());
+    EXPECT_EQ(ReadFileBytes(existing),
+              "[Settings]\r\nPrinter=Office\r\n[LastJob]\r\nParam1=new\r\nParam2=x\r\n");
+    struct stat after {};
+    ASSERT_EQ(stat(existing.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(NamesIn(folder), std::set<std::string>{"vantor.ini"});
+}

@@ -1,11 +1,12 @@
 // The configuration form model over a real settings file in a temporary
 // folder: what the dialog shows for each stored value, and the exact bytes OK
-// writes. Runs natively against our profile engine and under Wine against
-// the real private-profile functions.
+// writes, through our own profile engine in both builds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,7 +15,6 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "support/temp_dir.h"
-#include "support/wine.h"
 #include "ui/config_form.h"
 #include "ui/form_controls.h"
 
@@ -257,9 +257,6 @@ TEST_F(FormModel, OkStoresThePrinterOfTheCheckedRadioButton) {
         form.printerName = c.typedName;
         ui::SaveConfigForm(app_, form);
         const std::string bytes = ReadFileBytes(Ini());
-        // Known Wine difference: Wine trims the blanks of a written value;
-        // Windows writes it exactly as given.
-        if (testsupport::RunningUnderWine() && c.typedName[0] == ' ') continue;
         EXPECT_EQ(bytes.substr(0, bytes.find("MsgBoxDebug")),
                   std::string("[Settings]\r\nPrinter=") + c.stored + "\r\n")
             << c.radio << " " << c.typedName;
@@ -285,10 +282,39 @@ TEST_F(FormModel, OkStoresChoicesAndPathsAsTyped) {
     form.copiesItem = "Always use last parameter";
     form.runnerItem = "Run Tarvel Only";
     form.debugChecked = false;
+    // A path pasted with line ends in it cannot add a line to the file.
+    form.apiProxyExe = "proxy.exe\r\n[UserPrinter]\nclerk=Evil\r\n";
     ui::SaveConfigForm(app_, form);
     const std::string bytes = ReadFileBytes(Ini());
     EXPECT_NE(bytes.find("MsgBoxDebug=0\r\nCopiesType=1\r\nRunApiType=0\r\n"), std::string::npos)
         << bytes;
+    EXPECT_NE(bytes.find("\r\nApiProxyExe=proxy.exe  [UserPrinter] clerk=Evil\r\n"), std::string::npos)
+        << bytes;
+}
+
+TEST_F(FormModel, FailedSaveChangesNothingAndSaysWhy) {
+    const std::string before = "[Settings]\r\nPrinter=Office\r\n";
+    WriteIni(before);
+    std::filesystem::permissions(Ini(), std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read |
+                                            std::filesystem::perms::others_read);
+    ui::ConfigForm form = Load();
+    form.printerRadio = IDC_PRINTER_MANUAL;
+    const SaveResult result = ui::SaveConfigForm(app_, form);
+    std::filesystem::permissions(Ini(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_FALSE(result.saved);
+#ifdef _WIN32
+    EXPECT_EQ(result.reason, platform::SystemErrorText(5));  // ERROR_ACCESS_DENIED
+#else
+    EXPECT_EQ(result.reason, platform::SystemErrorText(EACCES));
+#endif
+    EXPECT_EQ(result.unsaved, (std::vector<std::string>{"Printer", "MsgBoxDebug", "CopiesType", "RunApiType",
+                                                        "TemplatesFolder", "ApiProxyExe", "BartenderExePath"}));
+    EXPECT_EQ(ReadFileBytes(Ini()), before);
+    const std::string text = ui::SaveFailureText(Ini(), result);
+    EXPECT_NE(text.find(Ini()), std::string::npos) << text;
+    EXPECT_NE(text.find(result.reason), std::string::npos) << text;
 }
 
 // ----------------------------------------------- filling a dialog's controls

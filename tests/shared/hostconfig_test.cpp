@@ -23,6 +23,9 @@ using testsupport::WriteFileBytes;
 class Person : public platform::Interaction {
 public:
     void ShowMessage(const std::string&, const std::string&) override {}
+    void ShowWarning(void* owner, const std::string& text, const std::string& caption) override {
+        warnings.push_back({owner, text, caption});
+    }
     bool AskYesNo(void* owner, const std::string& text, const std::string& caption) override {
         questions.push_back({owner, text, caption});
         return answer;
@@ -35,6 +38,7 @@ public:
     };
     bool answer = false;
     std::vector<Question> questions;
+    std::vector<Question> warnings;
 };
 
 class HostConfig : public ::testing::Test {
@@ -57,6 +61,23 @@ TEST_F(HostConfig, NoHostFileAsksAndYesEntersTheConnector) {
               "Labels section in Tabule.ini file is not updated, do you want to update it now?");
     EXPECT_EQ(person_.questions[0].caption, "Priority - Tarvel Connector");
     EXPECT_EQ(ReadFileBytes(HostFile()), "[Labels]\r\nApplication=" + Exe("vantor.exe") + "\r\n");
+    EXPECT_TRUE(person_.warnings.empty());
+}
+
+TEST_F(HostConfig, FailedWriteIsReported) {
+    // A host file that cannot be written (here: its folder is missing).
+    const std::string hostFile = dir_.File("missing") + platform::PathSeparator() + "tabula.ini";
+    person_.answer = true;
+    CVantorApp app(Exe("vantor.exe"), "", person_);
+    EXPECT_TRUE(ui::CheckHostConfig(app, &owner_, hostFile));
+    EXPECT_FALSE(FileExists(hostFile));
+    ASSERT_EQ(person_.warnings.size(), 1u);
+    EXPECT_EQ(person_.warnings[0].owner, &owner_);
+    EXPECT_EQ(person_.warnings[0].caption, "Priority - Tarvel Connector");
+    const std::string reason = platform::ProfileWrite(hostFile, {{"Labels", "Application", "x"}}).text;
+    ASSERT_FALSE(reason.empty());
+    EXPECT_EQ(person_.warnings[0].text, ui::HostConfigFailureText(hostFile, reason));
+    EXPECT_NE(person_.warnings[0].text.find(hostFile), std::string::npos);
 }
 
 TEST_F(HostConfig, NoWritesNothingAndTheQuestionComesAgain) {

@@ -10,7 +10,6 @@
 #include "platform/platform.h"
 #include "support/connector_test.h"
 #include "support/job_fixture.h"
-#include "support/wine.h"
 
 namespace {
 
@@ -18,16 +17,6 @@ using testsupport::ConnectorInstall;
 using testsupport::RunRecord;
 
 using testsupport::Quoted;
-
-// A value as it reads back from the settings file after later writes. Wine
-// rewrites the whole file on every write and so drops the blanks at the end
-// of a value written earlier (a known Wine difference); Windows, and our own
-// engine, keep every byte they do not touch.
-std::string AfterLaterWrites(std::string value) {
-    if (testsupport::RunningUnderWine())
-        while (!value.empty() && value.back() == ' ') value.pop_back();
-    return value;
-}
 
 // 20 tab-ended parameter fields p<line>_1 .. p<line>_20.
 std::string TwentyFields(int line) {
@@ -55,11 +44,11 @@ TEST_F(JobTest, ThreeLineJob) {
     EXPECT_EQ(runs[2].cmdline, LabelLine(" /setpages 3 /p /fm Param1 \"Tin\" /fm Param2 \"''hi''\""));
     for (const RunRecord& run : runs) {
         // The job's records were in the file before each runner started.
-        EXPECT_EQ(run.iniCmdLine, AfterLaterWrites(args));
+        EXPECT_EQ(run.iniCmdLine, args);
         EXPECT_EQ(run.iniTvlCmdLine, run.cmdline);
     }
 
-    EXPECT_EQ(LastJob("CmdLine"), AfterLaterWrites(args));
+    EXPECT_EQ(LastJob("CmdLine"), args);
     EXPECT_EQ(LastJob("Template"), "Shelf");
     EXPECT_EQ(LastJob("DataFile"), install_.File("job.txt"));
     EXPECT_EQ(LastJob("NumLines"), "3");
@@ -236,10 +225,10 @@ TEST_F(JobTest, BartenderPrintsOnlyTheFirstLine) {
     EXPECT_EQ(LastJob("NumLines"), "1");
     EXPECT_EQ(LastJob("Param1"), "one");
     EXPECT_EQ(LastJob("Copies_2"), "<absent>");
-    // Copies_1 is the job's last write: the value went in with the line's
-    // carriage return, directly before the line end the write added.
+    // Copies_1 is the job's last write: the copies text "1<CR>" is stored
+    // without the line's carriage return, which would end its line.
     const std::string ini = install_.IniBytes();
-    EXPECT_NE(ini.find("Copies_1=1\r\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Copies_1=1\r\n"), std::string::npos) << ini;
     EXPECT_EQ(LastJob("TvlCmdLine"), "earlier");
     EXPECT_EQ(LastJob("LastUser"), "earlier");
 }
@@ -325,6 +314,77 @@ TEST_F(JobTest, Utf16DataFile) {
     EXPECT_EQ(runs[0].cmdline, LabelLine(" /setpages 2 /p /fm Param1 \"A1\" /fm Param2 \"A2\""));
     EXPECT_EQ(runs[1].cmdline, LabelLine(" /p /fm Param1 \"B1\" /fm Param2 \"B2\""));
     EXPECT_EQ(LastJob("Copies_2"), "1");
+}
+
+}  // namespace
+
+namespace {
+
+// The header lines ("[...]" after leading blanks) of a profile file's bytes,
+// in order.
+std::vector<std::string> HeadersOf(const std::string& bytes) {
+    std::vector<std::string> headers;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = bytes.size();
+        const std::string line = bytes.substr(pos, end - pos);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line[first] == '[') headers.push_back(line.substr(first));
+        pos = end + 1;
+    }
+    return headers;
+}
+
+TEST_F(JobTest, StoredValuesCannotAddSectionsOrKeys) {
+    const std::string user = launch::LastUser();
+    const std::string settings = "[Settings]\r\nPrinter=ByUser\r\nCopiesType=0\r\n[UserPrinter]\r\n" + user +
+                                 "=Office Laser\r\n[TemplatePrinter]\r\nShelf=Label1\r\n";
+    install_.WriteIni(settings);
+    install_.InstallRunner("Evil.exe");
+    const std::string clean = Job("a\tb\t2\r\n");
+    Run(clean);
+    const std::vector<RunRecord> cleanRuns = Tarvel();
+    ASSERT_EQ(cleanRuns.size(), 1u);
+
+    // Label values with CR-only line ends and CR LF pairs, and a command line
+    // holding a line feed, each trying to add sections and keys that would
+    // run another program, print elsewhere or show the debug box.
+    const std::string evil = install_.Folder() + "Evil.exe";
+    const std::string inject = "\r[Settings]\rBartenderExePath=" + evil + "\rMsgBoxDebug=1\r[UserPrinter]\r" +
+                               user + "=Evil\r[TemplatePrinter]\rShelf=Evil\r";
+    const std::string data = "x" + inject + "\ty\r\n" + "old\rmac\rlines\t1\r";
+    const std::string args = Job(data) + " /X=\n[Settings]\nPrinter=Evil\nApiProxyExe=" + evil + inject;
+    testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+    Run(args);
+    // The runners get their lines as ever, line ends and all.
+    const std::vector<RunRecord> runs = Tarvel();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].cmdline, LabelLine(" /pt \"Office Laser\"  /fm Param1 \"x" + inject + "\""));
+    EXPECT_EQ(runs[1].cmdline, LabelLine(" /pt \"Office Laser\"  /fm Param1 \"old\rmac\rlines\""));
+
+    // What was stored could not change the file's structure: the settings
+    // and printer tables are byte for byte as they were, the job's record is
+    // one section, and its values hold blanks for the line ends.
+    const std::string ini = install_.IniBytes();
+    EXPECT_EQ(ini.substr(0, settings.size()), settings);
+    EXPECT_EQ(HeadersOf(ini),
+              (std::vector<std::string>{"[Settings]", "[UserPrinter]", "[TemplatePrinter]", "[LastJob]"}));
+    EXPECT_EQ(LastJob("Param1"), "old mac lines");
+    EXPECT_EQ(LastJob("Copies_2"), "1");
+    EXPECT_EQ(LastJob("CmdLine").find_first_of("\r\n"), std::string::npos);
+    EXPECT_NE(LastJob("CmdLine").find(" /X= [Settings] Printer=Evil ApiProxyExe=" + evil +
+                                      " [Settings] BartenderExePath="),
+              std::string::npos);
+    EXPECT_EQ(LastJob("TvlCmdLine"), LabelLine(" /pt \"Office Laser\"  /fm Param1 \"old mac lines\""));
+    EXPECT_TRUE(install_.Runs("Evil").empty());
+
+    // The next job runs exactly as a clean one.
+    testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+    const auto result = Run(Job("a\tb\t2\r\n"));
+    ASSERT_EQ(Tarvel().size(), 1u);
+    EXPECT_EQ(Tarvel()[0].cmdline, cleanRuns[0].cmdline);
+    EXPECT_EQ(result.output.find("Debug"), std::string::npos) << result.output;
 }
 
 }  // namespace

@@ -40,7 +40,6 @@ TEST(SampleSettingsFile, ReadsAsTheDefaultsAndKeepsItsCommentsOnWrite) {
     EXPECT_EQ(text(section::kUserPrinter, "CLERK9"), "Dock");
     EXPECT_EQ(text(section::kSettings, key::kPrinter), "ByUser");
     const std::string after = testsupport::ReadFileBytes(ini);
-    // (Wine takes a ";" line holding "=" for a key and rewrites its blanks.)
     EXPECT_NE(after.find("; RunApiType: 0"), std::string::npos);
     EXPECT_NE(after.find("Tarvel (or Bartender) only"), std::string::npos);
     EXPECT_NE(after.find(";clerk2="), std::string::npos);

@@ -13,7 +13,6 @@
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
-#include "support/wine.h"
 
 namespace {
 
@@ -141,15 +140,11 @@ TEST_F(StartupTest, DebugBoxOnlyForExactlyOneAndBeforeTheJobsFirstWrite) {
             EXPECT_EQ(boxes_[0].cmdLineWhenShown, "<none>") << "the job wrote before the box";
         }
         // The job ran after the box and recorded the command line exactly,
-        // trailing blanks included (a read would trim them). Wine rewrites
-        // the whole file on each later write and drops them there.
+        // trailing blanks included (a read would trim them).
         std::ifstream in(Ini(), std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
-        const std::string stored =
-            testsupport::RunningUnderWine() ? command.substr(0, command.find_last_not_of(' ') + 1)
-                                            : command;
-        EXPECT_NE(bytes.str().find("CmdLine=" + stored + "\r\n"), std::string::npos) << bytes.str();
+        EXPECT_NE(bytes.str().find("CmdLine=" + command + "\r\n"), std::string::npos) << bytes.str();
     }
 }
 

@@ -13,12 +13,21 @@ namespace testsupport {
 FileHold::FileHold(const std::string& path, Mode mode) {
 #ifdef _WIN32
     const bool exclusive = mode == Mode::Exclusive;
-    HANDLE handle = CreateFileA(path.c_str(), exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
-                                exclusive ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool reader = mode == Mode::ReaderNotSharingDelete;
+    HANDLE handle = CreateFileA(path.c_str(),
+                                reader ? GENERIC_READ
+                                       : exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
+                                reader ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                       : exclusive ? 0 : FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     held_ = handle != INVALID_HANDLE_VALUE;
     if (held_) handle_ = handle;
 #else
+    if (mode == Mode::ReaderNotSharingDelete) {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        held_ = fd_ >= 0;
+        return;
+    }
     fd_ = open(path.c_str(), (mode == Mode::Exclusive ? O_RDWR : O_WRONLY) | O_CLOEXEC);
     held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
 #endif

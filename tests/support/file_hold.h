@@ -16,6 +16,11 @@ public:
         // Nobody else may even read: Win32 share mode 0 (a sharing
         // violation for others); POSIX an exclusive flock() as above.
         Exclusive,
+        // A reader that lets others read and write but not delete, rename
+        // or replace the file (Win32: a read handle without
+        // FILE_SHARE_DELETE, as some editors and scanners hold files); POSIX:
+        // a plain read-only open.
+        ReaderNotSharingDelete,
     };
 
     FileHold(const std::string& path, Mode mode);

@@ -114,6 +114,13 @@ HWND ConnectorUi::WaitForQuestion(int timeoutMs) {
                          [](HWND w) { return uiauto::HasButton(w, IDYES); });
 }
 
+HWND ConnectorUi::WaitForWarning(int timeoutMs) {
+    return WaitForWindow(pid(), kConfigCaption, timeoutMs, [](HWND w) {
+        return uiauto::HasButton(w, IDOK) && !uiauto::HasButton(w, IDYES) &&
+               GetDlgItem(w, IDC_PRINTER_DEFAULT) == nullptr;
+    });
+}
+
 HWND ConnectorUi::WaitForAbout() {
     return WaitForWindow(pid(), kAboutCaption, kUiTimeoutMs,
                          [](HWND w) { return GetDlgItem(w, IDC_ABOUT_VERSION) != nullptr; });

@@ -60,6 +60,9 @@ public:
     HWND WaitForDialog();
     // A visible Yes/No question box of the program, or null after `timeoutMs`.
     HWND WaitForQuestion(int timeoutMs = kUiTimeoutMs);
+    // A visible warning box of the program (the dialog's caption, one OK
+    // button), or null after `timeoutMs`.
+    HWND WaitForWarning(int timeoutMs = kUiTimeoutMs);
     // A visible About box of the program, or null.
     HWND WaitForAbout();
     // Whether the program ended within `timeoutMs`.

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "res/resource.h"
+#include "support/file_hold.h"
 #include "support/ui_fixture.h"
 #include "tools/win32/ui_automation.h"
 
@@ -154,6 +156,33 @@ TEST_F(ConfigDialogSettings, OkWithoutSettingsFileCreatesIt) {
     EXPECT_EQ(ui.IniBytes().value_or("<none>"),
               "[Settings]\r\nPrinter=\r\nMsgBoxDebug=0\r\nCopiesType=0\r\nRunApiType=0\r\n"
               "TemplatesFolder=\r\nApiProxyExe=\r\nBartenderExePath=\r\n");
+}
+
+TEST_F(ConfigDialogSettings, FailedSaveSaysWhyAndKeepsTheDialogOpen) {
+    const std::string before = "[Settings]\r\nPrinter=Office\r\n";
+    ConnectorUi ui(before);
+    HWND dialog = Open(ui);
+    ASSERT_NE(dialog, nullptr);
+    uiauto::Click(dialog, IDC_PRINTER_BYUSER);
+    {
+        // Another program holds the file and lets others only read it.
+        testsupport::FileHold hold(ui.iniPath(), testsupport::FileHold::Mode::WriterSharingRead);
+        ASSERT_TRUE(hold.held());
+        uiauto::PostClick(dialog, IDOK);
+        HWND box = ui.WaitForWarning();
+        ASSERT_NE(box, nullptr);
+        const std::string text = uiauto::MessageBoxText(box);
+        EXPECT_NE(text.find(ui.iniPath()), std::string::npos) << text;
+        EXPECT_NE(text.find(platform::SystemErrorText(ERROR_SHARING_VIOLATION)), std::string::npos) << text;
+        EXPECT_NE(text.find("Not saved: Printer, MsgBoxDebug, CopiesType"), std::string::npos) << text;
+        EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+        EXPECT_TRUE(uiauto::Answer(box, IDOK));
+        EXPECT_FALSE(ui.WaitForExit(300)) << "the dialog must stay open";
+        EXPECT_EQ(ui.IniBytes().value_or("<none>"), before);
+    }
+    // Once the other program lets go, OK saves the operator's choice.
+    Close(ui, dialog, IDOK);
+    EXPECT_NE(ui.IniBytes().value_or("").find("\r\nPrinter=ByUser\r\n"), std::string::npos);
 }
 
 TEST_F(ConfigDialogSettings, OkStoresWhatTheOperatorChose) {

@@ -1,9 +1,15 @@
 // Whole jobs in the Windows build: what only Windows can tell.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "support/file_hold.h"
 #include "support/job_fixture.h"
 
 namespace {
@@ -40,5 +46,67 @@ TEST(RunnerWin32, JobWithoutStandardHandles) {
     EXPECT_EQ(runs[0].cmdline, Quoted(install.Folder() + "Tarvel.exe") + " " +
                                    Quoted(install.Folder() + "Box.tvl") + " /p /fm Param1 \"\"");
 }
+
+// The connector ended at random moments of a long job, as a logoff, Task
+// Manager or a session reset ends it: the operator's settings always survive
+// byte for byte and the file always reads. Once with the file replaced at
+// every write, once with another program holding it so that it cannot be
+// replaced (each write then goes in place, from its first changed byte).
+class KilledJob : public ::testing::TestWithParam<bool> {};
+
+TEST_P(KilledJob, SettingsSurviveEveryKill) {
+    const bool inPlace = GetParam();
+    // No label program: every line writes its records without waiting for a
+    // runner, so the kills meet the writes. (A kill during a runner's start
+    // would also leave Wine with a half-made process that never ends.)
+    ConnectorInstall install(false);
+    const std::string settings =
+        "[Settings]\r\nPrinter=Office Laser\r\nMsgBoxDebug=0\r\nCopiesType=2\r\nRunApiType=3\r\n"
+        "TemplatesFolder=C:\\Labels\r\nApiProxyExe=proxy.exe /job\r\nBartenderExePath=\r\n";
+    install.WriteIni(settings);
+    std::string data;
+    for (int i = 1; i <= 400; ++i) data += "line" + std::to_string(i) + "\t" + std::to_string(i % 7) + "\t1\r\n";
+    testsupport::WriteFileBytes(install.File("job.txt"), data);
+    std::optional<testsupport::FileHold> hold;
+    if (inPlace) {
+        hold.emplace(install.Ini(), testsupport::FileHold::Mode::ReaderNotSharingDelete);
+        ASSERT_TRUE(hold->held());
+    }
+
+    std::mt19937 random(inPlace ? 11 : 5);
+    std::uniform_int_distribution<int> delayMs(0, 600);
+    int killedMidJob = 0;
+    for (int round = 0; round < 50; ++round) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        std::string line = Quoted(install.Exe()) + " /F=Shelf /D=" + Quoted(install.File("job.txt"));
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        Sleep(static_cast<DWORD>(delayMs(random)));
+        killedMidJob += WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+
+        const std::string bytes = install.IniBytes();
+        ASSERT_EQ(bytes.substr(0, settings.size()), settings) << "round " << round;
+        // After it, the job's record (which a kill in place may have cut
+        // short, even in its header).
+        const std::string rest = bytes.substr(settings.size(), 11);
+        ASSERT_EQ(std::string("[LastJob]\r\n").substr(0, rest.size()), rest) << "round " << round;
+        EXPECT_EQ(install.IniText("Settings", "TemplatesFolder"), "C:\\Labels");
+        const std::string lines = install.IniText("LastJob", "NumLines", "");
+        ASSERT_TRUE(lines == "" || lines == "400") << "round " << round << ": " << lines;
+    }
+    EXPECT_GT(killedMidJob, 40) << "the kills must come while the job runs";
+    RecordProperty("killed_mid_job", killedMidJob);
+}
+
+INSTANTIATE_TEST_SUITE_P(WritePaths, KilledJob, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("InPlace") : std::string("Replaced");
+                         });
 
 }  // namespace

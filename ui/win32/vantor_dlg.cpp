@@ -9,6 +9,7 @@
 
 #include "app/vantor_app.h"
 #include "res/resource.h"
+#include "settings/store.h"
 #include "ui/config_dialog.h"
 #include "ui/config_form.h"
 #include "ui/form_controls.h"
@@ -38,10 +39,16 @@ public:
         Win32FormControls controls(hwnd_);
         ui::UpdatePrinterEdit(controls);
     }
-    // Writes the seven Settings keys from the controls.
-    void SaveSettings() {
+    // Writes the seven Settings keys from the controls, as one update. When
+    // that fails, says why in a box and returns false: the dialog then stays
+    // open, so the operator's changes are not lost.
+    bool SaveSettings() {
         Win32FormControls controls(hwnd_);
-        ui::SaveConfigForm(app_, ui::ReadControls(controls));
+        const SaveResult result = ui::SaveConfigForm(app_, ui::ReadControls(controls));
+        if (!result.saved)
+            app_.Interaction().ShowWarning(
+                hwnd_, ui::SaveFailureText(SettingsFilePath(app_), result), kProductCaption);
+        return result.saved;
     }
     // Offers to enter the connector into the host's tabula.ini.
     void CheckHostConfig() { (void)ui::CheckHostConfig(app_, hwnd_); }
@@ -75,8 +82,7 @@ protected:
     }
 
     void OnOK() override {
-        SaveSettings();
-        EndDialog(hwnd_, IDOK);
+        if (SaveSettings()) EndDialog(hwnd_, IDOK);
     }
 
     bool OnCommand(int id, int code) override {

@@ -1,18 +1,22 @@
 // Windows' private-profile (INI) rules as pure functions over a file's bytes.
 //
-// platform/posix/profile.cpp reads and writes the real files and calls these;
-// nothing here touches the file system, so tests can feed the rules directly.
+// Both builds keep their settings through these rules: platform/<build>/profile.cpp
+// reads and replaces the real files and calls them; nothing here touches the
+// file system, so tests can feed the rules directly.
 // The rules are those of Windows' GetPrivateProfileStringA,
 // GetPrivateProfileIntA and WritePrivateProfileStringA (not Wine's, where the
 // two differ); profile_engine.cpp lists them.
 //
 // `fileBytes` is the whole file as stored; "" stands for a missing file.
-// Names, defaults, values and results are ANSI text, which on POSIX is UTF-8.
+// Names, defaults, values and results are ANSI text (on POSIX, UTF-8).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
 
 namespace profile {
 
@@ -35,5 +39,8 @@ int GetInt(std::string_view fileBytes, std::string_view section, std::string_vie
 // section added at the end. Every other byte stays as it was.
 std::string WriteString(std::string_view fileBytes, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// The file's new bytes after WriteString of every entry in turn.
+std::string WriteStrings(std::string fileBytes, const std::vector<platform::ProfileEntry>& entries);
 
 }  // namespace profile

@@ -1,4 +1,5 @@
-// Windows' private-profile rules over a file's bytes.
+// Windows' private-profile rules over a file's bytes, shared by both builds:
+// each platform's profile.cpp reads and replaces the files and calls these.
 //
 // Map:
 //   1. encodings   ANSI bytes, or UTF-16LE behind a byte-order mark
@@ -39,7 +40,7 @@
 // - A file beginning with the UTF-16LE byte-order mark is read and written
 //   as UTF-16LE. A UTF-8 byte-order mark is not recognised: it stays part of
 //   line 1, so a header there is lost.
-#include "platform/posix/profile_engine.h"
+#include "platform/profile_engine.h"
 
 #include "platform/platform.h"
 
@@ -59,11 +60,9 @@ using Text = std::basic_string<Ch>;
 // ---------------------------------------------------------------- 1. encodings
 //
 // A UTF-16 file is worked on as UTF-16 code units, so its untouched parts go
-// back unchanged. The ANSI names and values of the calls are converted with a
-// small UTF-8 to UTF-16 conversion of our own, since the ANSI character set of
-// the POSIX build is UTF-8: a byte that starts no valid UTF-8 sequence becomes
-// U+FFFD. The way back is the platform's Utf16ToAnsi, where a lone surrogate in
-// the file becomes '?', the default character of Windows' code pages.
+// back unchanged. The ANSI names and values of the calls are converted with the
+// platform's AnsiToUtf16 and back with its Utf16ToAnsi, as Windows converts
+// them with the ANSI code page (POSIX: UTF-8).
 
 bool HasUtf16Mark(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -91,38 +90,6 @@ std::string EncodeUtf16Le(std::u16string_view units) {
         bytes.push_back(static_cast<char>(u >> 8));
     }
     return bytes;
-}
-
-std::u16string AnsiToUtf16(std::string_view s) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char lead = static_cast<unsigned char>(s[i++]);
-        const int extra = lead < 0x80 ? 0
-                          : (lead & 0xE0) == 0xC0 ? 1
-                          : (lead & 0xF0) == 0xE0 ? 2
-                          : (lead & 0xF8) == 0xF0 ? 3
-                                                  : -1;
-        char32_t cp = lead;
-        bool ok = extra >= 0;
-        if (extra > 0) {
-            cp = lead & (0x3Fu >> extra);
-            for (int n = 0; ok && n < extra; ++n) {
-                ok = i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80;
-                if (ok) cp = (cp << 6) | (static_cast<unsigned char>(s[i + n]) & 0x3F);
-            }
-            static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-            ok = ok && cp >= kSmallest[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-            if (ok) i += extra;
-        }
-        if (!ok) cp = 0xFFFD;  // one replacement per bad byte; go on after it
-        if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
 }
 
 // -------------------------------------------------------------------- 2. lines
@@ -274,8 +241,8 @@ std::optional<std::string> ReadValue(std::string_view fileBytes, std::string_vie
     key = TrimSpaces(key);
     if (HasUtf16Mark(fileBytes)) {
         const std::u16string text = DecodeUtf16Le(fileBytes.substr(2));
-        const std::u16string sectionW = AnsiToUtf16(section);
-        const std::u16string keyW = AnsiToUtf16(key);
+        const std::u16string sectionW = platform::AnsiToUtf16(section);
+        const std::u16string keyW = platform::AnsiToUtf16(key);
         std::optional<std::u16string> value = Lookup<char16_t>(text, sectionW, keyW);
         if (!value) return std::nullopt;
         return platform::Utf16ToAnsi(*value);
@@ -399,13 +366,19 @@ std::string WriteString(std::string_view fileBytes, std::string_view section, st
     key = TrimSpaces(key);
     if (HasUtf16Mark(fileBytes)) {
         const std::u16string text = DecodeUtf16Le(fileBytes.substr(2));
-        const std::u16string sectionW = AnsiToUtf16(section);
-        const std::u16string keyW = AnsiToUtf16(key);
-        const std::u16string valueW = AnsiToUtf16(value);
+        const std::u16string sectionW = platform::AnsiToUtf16(section);
+        const std::u16string keyW = platform::AnsiToUtf16(key);
+        const std::u16string valueW = platform::AnsiToUtf16(value);
         return std::string(fileBytes.substr(0, 2)) +
                EncodeUtf16Le(Write<char16_t>(text, sectionW, keyW, valueW));
     }
     return Write<char>(fileBytes, section, key, value);
+}
+
+std::string WriteStrings(std::string fileBytes, const std::vector<platform::ProfileEntry>& entries) {
+    for (const platform::ProfileEntry& entry : entries)
+        fileBytes = WriteString(fileBytes, entry.section, entry.key, entry.value);
+    return fileBytes;
 }
 
 }  // namespace profile
