@@ -53,10 +53,13 @@ void RunJob(CAppBase& app, const std::string& commandLine) {
     int lastParamIndex = 0;
     int copies = 1;
     for (int line = 0; line < lineCount; ++line) {
+        // The line's record (Param1..Param20, Copies, Copies_<line>) goes into
+        // the settings file as one update, in that order, before its launch.
+        std::vector<std::pair<std::string, std::string>> record;
         for (int j = 0; j < key::kParamCount; ++j) {
             params[static_cast<std::size_t>(j)] = data.Field(line, j + 1);
-            WriteLastJob(app, key::kParamPrefix + text::FormatInt(j + 1),
-                         params[static_cast<std::size_t>(j)]);
+            record.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
+                                params[static_cast<std::size_t>(j)]);
             if (!params[static_cast<std::size_t>(j)].empty()) lastParamIndex = j;
         }
 
@@ -76,8 +79,9 @@ void RunJob(CAppBase& app, const std::string& commandLine) {
             if (copies == 0) copiesText = data.Field(line, kCopiesField);
             break;
         }
-        WriteLastJob(app, key::kCopies, copiesText);
-        WriteLastJob(app, std::string(key::kCopies) + "_" + text::FormatInt(line + 1), copiesText);
+        record.emplace_back(key::kCopies, copiesText);
+        record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1), copiesText);
+        (void)WriteSettingTexts(app, section::kLastJob, record);
         if (!copiesText.empty()) copies = text::LeadingInt(copiesText);
 
         (void)launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies,

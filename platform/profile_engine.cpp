@@ -193,15 +193,36 @@ struct Place {
     Line<Ch> lastEntry;              // the section's last entry, or its header
 };
 
+// The start of the first line at or after the line start `pos` whose first
+// character after blanks is "[" (the size of `text` when there is none).
+// Only such a line can be a header; every other line is passed over without
+// being split. CR and LF both end lines, so a run of them starts no line of
+// its own that could hold a "[" (NextLine's extra CRs before a CRLF included).
+template <class Ch>
+std::size_t NextHeaderCandidate(View<Ch> text, std::size_t pos) {
+    while (pos < text.size()) {
+        std::size_t p = pos;
+        while (p < text.size() && (text[p] == Ch(' ') || text[p] == Ch('\t') || text[p] == Ch('\v'))) ++p;
+        if (p < text.size() && text[p] == Ch('[')) return pos;
+        while (p < text.size() && text[p] != Ch('\r') && text[p] != Ch('\n')) ++p;
+        while (p < text.size() && (text[p] == Ch('\r') || text[p] == Ch('\n'))) ++p;
+        pos = p;
+    }
+    return pos;
+}
+
 // Lines are split as the search goes, and it stops as soon as it knows enough:
 // at the key when it is there (a read takes its value, a write replaces it
 // where it stands), else at the end of the section (where a new key goes).
-// Settings near the top of a long file are found without splitting the rest.
+// Settings near the top of a long file are found without splitting the rest,
+// and until the section's header only header lines are looked at.
 template <class Ch>
 Place<Ch> Find(View<Ch> text, View<Ch> section, View<Ch> key) {
     Place<Ch> place;
     Line<Ch> line;
-    for (std::size_t pos = 0; NextLine(text, pos, line);) {
+    for (std::size_t pos = 0;;) {
+        if (!place.header) pos = NextHeaderCandidate(text, pos);
+        if (!NextLine(text, pos, line)) break;
         if (!place.header) {
             if (line.kind == Kind::Header && SameName(line.name, section)) {
                 place.header = line;

@@ -62,17 +62,36 @@ int ReadAll(int fd, std::string& bytes) {
     }
 }
 
-// Reads the whole file into `bytes` under a shared lock; an errno value, or 0.
-int ReadWholeFile(const std::string& path, std::string& bytes) {
+// Reads the whole file into `bytes` under a shared lock; an errno value, or
+// 0. `seen`, when given, gets the stat of the file read.
+int ReadWholeFile(const std::string& path, std::string& bytes, struct stat* seen = nullptr) {
     bytes.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     int rc;
     do rc = flock(fd, LOCK_SH);
     while (rc != 0 && errno == EINTR);
-    const int error = ReadAll(fd, bytes);
+    struct stat st {};
+    int error = fstat(fd, &st) == 0 ? 0 : errno;
+    if (!error && S_ISREG(st.st_mode)) {
+        // The lock keeps a rewrite in place away and a replacement leaves
+        // this file as it is, so its size is what there is to read.
+        bytes.resize(static_cast<size_t>(st.st_size));
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) error = errno;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        bytes.resize(got);
+    } else if (!error) {
+        error = ReadAll(fd, bytes);  // EISDIR among others
+    }
     close(fd);  // also releases the lock
     if (error) bytes.clear();
+    if (seen) *seen = st;
     return error;
 }
 
@@ -112,9 +131,21 @@ std::string WriteTarget(const std::string& path) {
 
 // Whether `path` (with the stat `st`) may be written by Windows' rule: some
 // write permission bit set, and this process allowed to write it (`access`:
-// W_OK for a file, W_OK | X_OK to create files in a folder).
+// W_OK for a file, W_OK | X_OK to create files in a folder). Root and the
+// owner are answered from the bits; anyone else asks the system.
 bool MayWrite(const std::string& path, const struct stat& st, int access) {
-    return (st.st_mode & 0222) != 0 && faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) == 0;
+    if ((st.st_mode & 0222) == 0) return false;
+    static const uid_t self = geteuid();
+    if (self == 0) return true;
+    if (self == st.st_uid)
+        return (st.st_mode & 0200) != 0 && ((access & X_OK) == 0 || (st.st_mode & 0100) != 0);
+    return faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) == 0;
+}
+
+// Whether two stats are of the same file, unchanged between them.
+bool SameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 // An exclusive flock() on a folder, held for this object's lifetime. Where
@@ -164,7 +195,9 @@ int ReplaceFile(const std::string& path, const std::string& folder, const std::s
     if (!error && old) {
         // The new file belongs to the old one's owner where we may give it
         // away (root); otherwise to us, as a file Windows recreates would.
-        if ((old->st_uid != geteuid() || old->st_gid != getegid()) &&
+        static const uid_t uid = geteuid();
+        static const gid_t gid = getegid();
+        if ((old->st_uid != uid || old->st_gid != gid) &&
             fchown(fd, old->st_uid, old->st_gid) != 0) {
         }
         if (fchmod(fd, old->st_mode & 07777) != 0) error = errno;
@@ -209,36 +242,34 @@ int ProfileGetInt(const std::string& section, const std::string& key, int defaul
 }
 
 SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry>& entries) {
-    const std::string target = WriteTarget(path);
-    const std::string folder = FolderOf(target);
-
     // A write that would change nothing needs no lock: the file, read whole
     // (a rename makes every read see one whole version, and a rewrite in
     // place holds off readers), already holds the values, so the write is
     // done as of that read. Most of a job's writes are of this kind (the same
     // parameter values line after line).
-    {
-        struct stat st {};
-        std::string bytes;
-        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && MayWrite(target, st, W_OK) &&
-            ReadWholeFile(target, bytes) == 0 && profile::WriteStrings(bytes, entries) == bytes) {
-            return {};
-        }
-    }
+    std::string bytes;
+    struct stat seen {};
+    const bool read = ReadWholeFile(path, bytes, &seen) == 0 && S_ISREG(seen.st_mode);
+    if (read && MayWrite(path, seen, W_OK) && profile::WriteStrings(bytes, entries) == bytes) return {};
 
+    const std::string target = WriteTarget(path);
+    const std::string folder = FolderOf(target);
     FolderLock lock(folder);
     if (lock.error()) return ErrorOf(lock.error());  // a missing folder among others
 
     struct stat st {};
     const bool exists = stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return ErrorOf(errno);
-    std::string bytes;
+    if (!exists) bytes.clear();
     if (exists) {
         if (S_ISDIR(st.st_mode)) return ErrorOf(EISDIR);
         if (!S_ISREG(st.st_mode)) return ErrorOf(EINVAL);
         if (!MayWrite(target, st, W_OK)) return ErrorOf(EACCES);  // read-only
-        // Never replace what we cannot read.
-        if (const int error = ReadWholeFile(target, bytes)) return ErrorOf(error);
+        // Read again only when another writer got in since: never replace
+        // what we cannot read.
+        if (!read || !SameVersion(seen, st)) {
+            if (const int error = ReadWholeFile(target, bytes)) return ErrorOf(error);
+        }
     }
     const std::string updated = profile::WriteStrings(bytes, entries);
     if (exists && updated == bytes) return {};
