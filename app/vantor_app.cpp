@@ -1,11 +1,23 @@
 #include "app/vantor_app.h"
 
+#include <memory>
 #include <string>
 
+#include "job/command_line.h"
 #include "job/job_run.h"
+#include "job/journal.h"
+#include "job/plan.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 #include "ui/config_dialog.h"
+
+int ExitStatusOf(const JobSummary& summary) {
+    if (!summary.dataRead) return kExitDataFileUnreadable;
+    if (summary.lines == 0 || (summary.failedLines > 0 && summary.succeededLines == 0))
+        return kExitNoLineSucceeded;
+    if (summary.failedLines > 0) return kExitSomeLinesFailed;
+    return 0;
+}
 
 bool CVantorApp::InitInstance() {
     platform::InitCommonControls(kCommonControlClasses);
@@ -13,18 +25,60 @@ bool CVantorApp::InitInstance() {
     // The dialog object exists in both modes; a job never shows it.
     std::unique_ptr<ConfigDialog> dialog = CreateConfigDialog(*this);
 
-    const std::string commandLine = CommandLineText();
+    std::string commandLine = CommandLineText();
     if (commandLine.empty()) {
         dialog->DoModal();
+    } else if (job::TakeDryRunToken(commandLine)) {
+        RunDryRun(commandLine);
     } else {
-        if (ReadSettingInt(*this, section::kSettings, key::kMsgBoxDebug, defaults::kInt) ==
-            msgboxdebug::kShowDebugBox) {
-            Interaction().ShowMessage(commandLine, kDebugCaption);
-        }
-        RunJob(*this, commandLine);
+        RunPrintJob(commandLine);
     }
     dialog.reset();
     return false;
+}
+
+void CVantorApp::RunPrintJob(const std::string& commandLine) {
+    if (ReadSettingInt(*this, section::kSettings, key::kMsgBoxDebug, defaults::kInt) ==
+        msgboxdebug::kShowDebugBox) {
+        Interaction().ShowMessage(commandLine, kDebugCaption);
+    }
+    const std::unique_ptr<JobJournal> journal = OpenJournal(*this);
+    SetEvents(journal.get());
+    const JobSummary summary = RunJob(*this, commandLine);
+    SetEvents(nullptr);
+    if (ReadSettingInt(*this, section::kSettings, key::kExitStatus, defaults::kInt) ==
+        exitstatus::kReportOutcome)
+        SetExitCode(ExitStatusOf(summary));
+}
+
+void CVantorApp::RunDryRun(const std::string& commandLine) {
+    std::string header =
+        "Dry run: the job as it would run without /DRYRUN. Nothing is started, nothing is "
+        "written, nobody is asked.\n(In values, %, tab, CR and LF are shown as %25, %09, %0D "
+        "and %0A.)\n";
+    header += "Command line: " + text::EscapeRecordValue(commandLine) + "\n";
+    header += "Settings file: " + SettingsFilePath(*this) + "\n";
+    const int debug = ReadSettingInt(*this, section::kSettings, key::kMsgBoxDebug, defaults::kInt);
+    header += debug == msgboxdebug::kShowDebugBox
+                  ? "Debug box: would show the command line, caption \"" + std::string(kDebugCaption) + "\"\n"
+                  : std::string("Debug box: none\n");
+    if (commandLine.empty()) {
+        header += "Without /DRYRUN this command line is empty: it opens the configuration dialog.\n";
+        (void)platform::ShowReport(header, kProductCaption, Interaction());
+        return;
+    }
+    JobPlan plan(std::move(header));
+    SetPlanning(true);
+    SetEvents(&plan);
+    const JobSummary summary = RunJob(*this, commandLine);
+    SetEvents(nullptr);
+    SetPlanning(false);
+    (void)platform::ShowReport(plan.Text(), kProductCaption, Interaction());
+    // Only what a plan can know: the data file, and whether there are lines.
+    if (ReadSettingInt(*this, section::kSettings, key::kExitStatus, defaults::kInt) ==
+            exitstatus::kReportOutcome &&
+        (!summary.dataRead || summary.lines == 0))
+        SetExitCode(ExitStatusOf(summary));
 }
 
 int VantorMain(platform::Interaction& interaction) {

@@ -3,24 +3,39 @@
 // configuration dialog (text empty), does that one thing and ends.
 #pragma once
 
-#include "app/framework.h"
+#include <string>
+
+#include "job/job_events.h"
+#include "platform/framework.h"
 
 class CVantorApp : public CAppBase {
 public:
     using CAppBase::CAppBase;
     bool InitInstance() override;
+
+private:
+    // A print job: the debug box when asked for, the journal when one is
+    // set, the job, and its exit status when asked for.
+    void RunPrintJob(const std::string& commandLine);
+    // A dry run of `commandLine` (without its /DRYRUN): the job planned, its
+    // plan shown, nothing started or written.
+    void RunDryRun(const std::string& commandLine);
 };
 
 // The common-control classes registered at start-up (ICC_WIN95_CLASSES).
 inline constexpr unsigned kCommonControlClasses = 0xFF;
 
-// Caption of the connector's own boxes.
-inline constexpr const char* kProductCaption = "Priority - Tarvel Connector";
 // Caption of the job-mode debug box.
 inline constexpr const char* kDebugCaption = "Debug";
 
-// The whole program between the platform's entry point and the process's
-// end: reads the module path and command line from the platform, stops with
-// a message when the path is too long for the framework, otherwise runs a
-// CVantorApp. Returns the process exit code.
-int VantorMain(platform::Interaction& interaction);
+// Exit codes with Settings/ExitStatus=1. 1 is taken: the program stops with
+// it at once when its path is too long.
+inline constexpr int kExitSomeLinesFailed = 10;     // some lines failed, others printed
+inline constexpr int kExitNoLineSucceeded = 11;     // no line ran successfully (or there was none)
+inline constexpr int kExitDataFileUnreadable = 12;  // the data file could not be read
+
+// The exit code that tells the host what happened in a job: an unreadable
+// data file first, then a job without a successful line (or without any
+// line), then a job with failed lines; 0 when every line's runners exited 0.
+// A line whose manual printer choice was cancelled counts neither way.
+int ExitStatusOf(const JobSummary& summary);

@@ -55,4 +55,43 @@ std::string DataFilePathOf(std::string_view token) {
     return text::ReplaceAll(token, kDataFileMarker, "");
 }
 
+bool TakeDryRunToken(std::string& commandLine) {
+    auto isDryRun = [](std::string_view token) {
+        if (token.size() != kDryRunToken.size()) return false;
+        for (std::size_t i = 0; i < token.size(); ++i) {
+            char c = token[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (c != kDryRunToken[i]) return false;
+        }
+        return true;
+    };
+    // The command line is its tokens joined by single blanks (two blanks in
+    // a row hold an empty token), so leaving a token out of the join removes
+    // it with one blank beside it.
+    std::vector<std::string_view> kept;
+    bool found = false;
+    bool inQuotes = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= commandLine.size(); ++i) {
+        if (i < commandLine.size()) {
+            if (commandLine[i] == '"') inQuotes = !inQuotes;
+            if (commandLine[i] != ' ' || inQuotes) continue;
+        }
+        const std::string_view token = std::string_view(commandLine).substr(start, i - start);
+        if (isDryRun(token))
+            found = true;
+        else
+            kept.push_back(token);
+        start = i + 1;
+    }
+    if (!found) return false;
+    std::string rest;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (k > 0) rest += ' ';
+        rest += kept[k];
+    }
+    commandLine = std::move(rest);
+    return true;
+}
+
 }  // namespace job

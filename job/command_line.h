@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
+#include "platform/text.h"
 
 namespace job {
 
@@ -39,5 +39,14 @@ std::string TemplateSeparators();
 
 // The data file path of a "/D=" token: the token with every "/D=" removed.
 std::string DataFilePathOf(std::string_view token);
+
+// The token that asks for a dry run, in any letter case.
+inline constexpr std::string_view kDryRunToken = "/DRYRUN";
+
+// Whether `commandLine` holds kDryRunToken as a whole token outside quotes
+// (blank-separated, as SplitCommandLine splits); removes every such token
+// together with the blank after it (or, for a last token, the blank before
+// it), so that what remains is the command line of the same job without it.
+bool TakeDryRunToken(std::string& commandLine);
 
 }  // namespace job

@@ -225,10 +225,7 @@ void DataFile::IndexLines() {
 int DataFile::LineCount() const { return opened_ ? static_cast<int>(lines_.size()) : 1; }
 
 std::string DataFile::Field(int lineIndex, int fieldNumber) const {
-    if (!opened_) {
-        platform::WriteStdout(OpenFailureMessage(path_, cause_));
-        return std::string();
-    }
+    if (!opened_) return std::string();
     if (lineIndex != decodedIndex_) {
         decoded_.clear();
         if (lineIndex >= 0 && static_cast<std::size_t>(lineIndex) < lines_.size()) {
@@ -238,14 +235,6 @@ std::string DataFile::Field(int lineIndex, int fieldNumber) const {
         decodedIndex_ = lineIndex;
     }
     return PickField(decoded_, fieldNumber);
-}
-
-// --------------------------------------------------------- over a path
-
-int CountDataLines(const std::string& path) { return DataFile::Read(path).LineCount(); }
-
-std::string ReadDataField(int lineIndex, const std::string& path, int fieldNumber) {
-    return DataFile::Read(path).Field(lineIndex, fieldNumber);
 }
 
 }  // namespace job

@@ -3,7 +3,6 @@
 // Divisions:
 //   1. pure functions over the file's bytes (encoding, lines, fields)
 //   2. DataFile: one job's snapshot of the file, read once
-//   3. CountDataLines / ReadDataField: the same operations over a file path
 //
 // Encodings: a file that starts with the UTF-16 little-endian byte-order mark
 // (FF FE) is UTF-16 and its lines end at 16-bit line-feed units; a file that
@@ -20,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/platform.h"
 
 namespace job {
@@ -95,9 +94,9 @@ public:
     // job still runs once.
     int LineCount() const;
 
-    // Field `fieldNumber` of line `lineIndex` (0-based), "" for an absent line
-    // or field. When the file could not be opened, every call writes the
-    // open-failure message to standard output and returns "".
+    // Field `fieldNumber` (1 and up, or kLastField) of line `lineIndex`
+    // (0-based), "" for an absent line or field, and for every field when the
+    // file could not be opened (the job says why: OpenFailureMessage).
     std::string Field(int lineIndex, int fieldNumber) const;
 
 private:
@@ -117,16 +116,5 @@ private:
     mutable int decodedIndex_ = -1;
     mutable std::string decoded_;
 };
-
-// ------------------------------------------------------- 3. over a path
-
-// The number of lines of the file at `path`; 1 when it cannot be opened (no
-// message).
-int CountDataLines(const std::string& path);
-
-// Field `fieldNumber` (1 and up, or kLastField) of line `lineIndex` (0-based)
-// of the file at `path`. When the file cannot be opened, writes the
-// open-failure message to standard output and returns "".
-std::string ReadDataField(int lineIndex, const std::string& path, int fieldNumber);
 
 }  // namespace job

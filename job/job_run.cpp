@@ -1,13 +1,14 @@
 #include "job/job_run.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "app/framework.h"
-#include "app/text.h"
 #include "job/command_line.h"
 #include "job/data_reader.h"
 #include "launch/launch.h"
+#include "platform/framework.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 
@@ -20,9 +21,41 @@ void WriteLastJob(const CAppBase& app, const std::string& name, const std::strin
     WriteSettingText(app, section::kLastJob, name, value);
 }
 
+// Where the job's outcomes go: the application's listener, or nowhere.
+JobEvents& EventsOf(const CAppBase& app) {
+    static JobEvents nowhere;
+    return app.Events() ? *app.Events() : nowhere;
+}
+
 }  // namespace
 
-void RunJob(CAppBase& app, const std::string& commandLine) {
+CopiesChoice ChooseCopies(int policy, int previous, const std::function<std::string()>& lastField,
+                          const std::function<std::string()>& field21) {
+    CopiesChoice copies;
+    copies.number = previous;
+    switch (static_cast<CopiesType>(policy)) {
+    case CopiesType::kLastField:
+        copies.text = lastField();
+        break;
+    case CopiesType::kField21:
+        copies.text = field21();
+        break;
+    case CopiesType::kAutomatic:
+    default:
+        copies.text = lastField();
+        copies.number = text::LeadingInt(copies.text);
+        if (copies.number == 0) copies.text = field21();
+        break;
+    }
+    if (!copies.text.empty()) copies.number = text::LeadingInt(copies.text);
+    return copies;
+}
+
+JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
+    JobEvents& events = EventsOf(app);
+    JobStart start;
+    start.started = std::chrono::system_clock::now();
+    start.commandLine = commandLine;
     WriteLastJob(app, key::kCmdLine, commandLine);
 
     std::string templateName;
@@ -47,6 +80,26 @@ void RunJob(CAppBase& app, const std::string& commandLine) {
     if (!bartender.empty()) lineCount = 1;  // Bartender prints the first line only
     WriteLastJob(app, key::kNumLines, text::FormatInt(lineCount));
 
+    start.templateName = templateName;
+    start.dataFile = dataPath;
+    start.lineCount = lineCount;
+    start.dataRead = data.Opened();
+    if (!data.Opened()) start.dataFailure = job::OpenFailureDescription(dataPath, data.Cause());
+    events.JobStarted(start);
+
+    // A field of a line. A data file that could not be read gives empty
+    // fields and says why on standard output at every field the job reads
+    // (22 times a line, as it always has); a dry run's plan says it instead.
+    auto field = [&](int line, int fieldNumber) {
+        if (!data.Opened()) {
+            if (!app.Planning()) platform::WriteStdout(job::OpenFailureMessage(dataPath, data.Cause()));
+            return std::string();
+        }
+        return data.Field(line, fieldNumber);
+    };
+
+    JobSummary summary;
+    summary.dataRead = data.Opened();
     std::vector<std::string> params(key::kParamCount);
     // Set once per job: a line that does not change them passes on the
     // previous line's values.
@@ -57,34 +110,35 @@ void RunJob(CAppBase& app, const std::string& commandLine) {
         // the settings file as one update, in that order, before its launch.
         std::vector<std::pair<std::string, std::string>> record;
         for (int j = 0; j < key::kParamCount; ++j) {
-            params[static_cast<std::size_t>(j)] = data.Field(line, j + 1);
+            params[static_cast<std::size_t>(j)] = field(line, j + 1);
             record.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
                                 params[static_cast<std::size_t>(j)]);
             if (!params[static_cast<std::size_t>(j)].empty()) lastParamIndex = j;
         }
-
-        std::string copiesText;
-        switch (static_cast<CopiesType>(
-            ReadSettingInt(app, section::kSettings, key::kCopiesType, defaults::kInt))) {
-        case CopiesType::kLastField:
-            copiesText = data.Field(line, job::kLastField);
-            break;
-        case CopiesType::kField21:
-            copiesText = data.Field(line, kCopiesField);
-            break;
-        case CopiesType::kAutomatic:
-        default:
-            copiesText = data.Field(line, job::kLastField);
-            copies = text::LeadingInt(copiesText);
-            if (copies == 0) copiesText = data.Field(line, kCopiesField);
-            break;
-        }
-        record.emplace_back(key::kCopies, copiesText);
-        record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1), copiesText);
+        const CopiesChoice copiesChoice = ChooseCopies(
+            ReadSettingInt(app, section::kSettings, key::kCopiesType, defaults::kInt), copies,
+            [&] { return field(line, job::kLastField); }, [&] { return field(line, kCopiesField); });
+        copies = copiesChoice.number;
+        record.emplace_back(key::kCopies, copiesChoice.text);
+        record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
+                            copiesChoice.text);
         (void)WriteSettingTexts(app, section::kLastJob, record);
-        if (!copiesText.empty()) copies = text::LeadingInt(copiesText);
 
-        (void)launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies,
-                                     commandLine);
+        LineDone done;
+        done.line = line + 1;
+        done.launch =
+            launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies, commandLine);
+        // A failed or cancelled launch does not stop the job: the next line
+        // is launched all the same.
+        ++summary.lines;
+        if (done.launch.Failed()) ++summary.failedLines;
+        else if (!done.launch.cancelled) ++summary.succeededLines;
+        done.params = params;
+        done.lastParamIndex = lastParamIndex;
+        done.copiesText = copiesChoice.text;
+        done.copies = copies;
+        events.LineFinished(done);
     }
+    events.JobEnded({start.started, std::chrono::system_clock::now(), summary});
+    return summary;
 }

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "app/framework.h"
 #include "launch/product_run.h"
+#include "platform/framework.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
@@ -42,23 +42,40 @@ std::string TemplatePath(const CAppBase& app, const std::string& templateName) {
     return TemplatePathOf(folder, ConnectorFolder(app), templateName, platform::PathSeparator());
 }
 
-namespace {
-
-// Runs the API proxy: its command line is the ApiProxyExe value, unchanged,
-// recorded as TvlCmdLine before it starts.
-void RunApiProxy(const CAppBase& app, uint32_t& exitCode) {
-    const std::string proxy =
-        ReadSettingText(app, section::kSettings, key::kApiProxyExe, defaults::kText);
-    WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, proxy);
-    RunAndWait(proxy, exitCode);
+const char* RunnerName(Runner runner) {
+    switch (runner) {
+    case Runner::ApiProxy:
+        return "api-proxy";
+    case Runner::LabelProgram:
+        return "label-program";
+    case Runner::Bartender:
+        return "bartender";
+    }
+    return "?";
 }
 
-}  // namespace
+bool RunnerOutcome::Succeeded() const {
+    return process.state == platform::ProcessOutcome::State::Exited && process.exitCode == 0;
+}
 
-int LaunchPrintJob(const CAppBase& app, const std::string& templateName,
-                   const std::vector<std::string>& params, int lastParamIndex, int copies,
-                   const std::string& hostCommandLine) {
-    uint32_t exitCode = 0;  // shared by every runner of this launch
+int LaunchOutcome::ExitCode() const {
+    if (cancelled) return kCancelled;
+    uint32_t code = 0;  // shared by every runner of the launch, as it always was
+    for (const RunnerOutcome& runner : runners)
+        if (runner.process.state == platform::ProcessOutcome::State::Exited)
+            code = runner.process.exitCode;
+    return static_cast<int>(code);
+}
+
+bool LaunchOutcome::Failed() const {
+    for (const RunnerOutcome& runner : runners)
+        if (!runner.planned && !runner.Succeeded()) return true;
+    return false;
+}
+
+LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateName,
+                             const std::vector<std::string>& params, int lastParamIndex, int copies,
+                             const std::string& hostCommandLine) {
     ProductJob job;
     job.templatePath = TemplatePath(app, templateName);
     job.templateName = templateName;
@@ -89,10 +106,22 @@ int LaunchPrintJob(const CAppBase& app, const std::string& templateName,
     default:
         break;
     }
+    // A negative or missing time-out waits without limit, as 0 does.
+    const int timeout =
+        ReadSettingInt(app, section::kSettings, key::kRunTimeoutSeconds, defaults::kInt);
+    job.options.timeoutSeconds = timeout > 0 ? static_cast<uint32_t>(timeout) : 0;
 
-    if (runProxy) RunApiProxy(app, exitCode);
-    if (runProduct && !RunProduct(app, job, exitCode)) return kCancelled;
-    return static_cast<int>(exitCode);
+    LaunchOutcome outcome;
+    if (runProxy) {
+        // The proxy's command line is the ApiProxyExe value, unchanged,
+        // recorded as TvlCmdLine before it starts. Its result decides nothing.
+        const std::string proxy =
+            ReadSettingText(app, section::kSettings, key::kApiProxyExe, defaults::kText);
+        WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, proxy);
+        outcome.runners.push_back(StartRunner(app, Runner::ApiProxy, proxy, job.options));
+    }
+    if (runProduct) RunProduct(app, job, outcome);
+    return outcome;
 }
 
 }  // namespace launch

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 class CAppBase;
 
@@ -39,13 +40,43 @@ std::string TemplatePathOf(const std::string& templatesFolder, const std::string
 // The template path of a launch, from Settings/TemplatesFolder.
 std::string TemplatePath(const CAppBase& app, const std::string& templateName);
 
-// Prints one label record: resolves the template, reads RunApiType and runs
-// the API proxy and/or the product, one after the other, waiting for each.
-// Returns the exit code of the last runner whose exit code could be read, 0
-// when none could be started, and kCancelled (nothing started) when the
-// operator cancelled the manual printer choice.
-int LaunchPrintJob(const CAppBase& app, const std::string& templateName,
-                   const std::vector<std::string>& params, int lastParamIndex, int copies,
-                   const std::string& hostCommandLine);
+// The programs a launch starts.
+enum class Runner { ApiProxy, LabelProgram, Bartender };
+
+// The runner's name in records: "api-proxy", "label-program", "bartender".
+const char* RunnerName(Runner runner);
+
+// One runner a launch started, or planned to start.
+struct RunnerOutcome {
+    Runner runner = Runner::LabelProgram;
+    std::string commandLine;           // exactly as started
+    platform::ProcessOutcome process;  // what became of it
+    bool planned = false;              // planning mode: not started on purpose
+
+    // Whether it ran and exited with 0.
+    bool Succeeded() const;
+};
+
+// What one launch did.
+struct LaunchOutcome {
+    bool cancelled = false;  // the operator cancelled the manual printer choice: nothing started
+    std::string printer;     // how the label program's printer was chosen ("" when it did not run)
+    std::vector<RunnerOutcome> runners;  // in the order started
+
+    // The launch's result as it always was: the exit code of the last runner
+    // whose exit code could be read, 0 when none could, kCancelled when the
+    // operator cancelled.
+    int ExitCode() const;
+    // Whether a runner could not start, timed out or exited with another code
+    // than 0. A cancelled choice is no failure; a planned start neither.
+    bool Failed() const;
+};
+
+// Prints one label record: resolves the template, reads RunApiType and
+// RunTimeoutSeconds and runs the API proxy and/or the product, one after the
+// other, waiting for each.
+LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateName,
+                             const std::vector<std::string>& params, int lastParamIndex, int copies,
+                             const std::string& hostCommandLine);
 
 }  // namespace launch

@@ -1,6 +1,6 @@
 #include "launch/printer.h"
 
-#include "app/framework.h"
+#include "platform/framework.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 
@@ -11,34 +11,41 @@ std::string PrinterSwitch(const std::string& printerName) {
     return " /pt \"" + printerName + "\" ";
 }
 
-std::string LastUser() {
+std::string CurrentUserName() {
     std::string name;
     if (!platform::UserName(name)) return std::string();
     return name;
 }
 
-std::string AskPrinter(const CAppBase& app) { return app.Interaction().AskPrinter(); }
-
-std::optional<std::string> ChoosePrinterSwitch(const CAppBase& app, const std::string& templateName) {
-    const std::string user = LastUser();
+PrinterChoice ChoosePrinter(const CAppBase& app, const std::string& templateName) {
+    const std::string user = CurrentUserName();
     WriteSettingText(app, section::kLastJob, key::kLastUser, user);
 
     // Keywords are compared exactly: "byuser" is a printer's name.
     const std::string policy =
         ReadSettingText(app, section::kSettings, key::kPrinter, defaults::kText);
+    PrinterChoice choice;
     std::string printerName;
     if (policy == printer::kByUser) {
         if (!user.empty())
             printerName = ReadSettingText(app, section::kUserPrinter, user, defaults::kText);
+        choice.how = "by user " + user + " in [" + section::kUserPrinter + "]";
     } else if (policy == printer::kByTemplate) {
         printerName = ReadSettingText(app, section::kTemplatePrinter, templateName, defaults::kText);
+        choice.how = "by template " + templateName + " in [" + section::kTemplatePrinter + "]";
     } else if (policy == printer::kManual) {
-        printerName = AskPrinter(app);
-        if (printerName.empty()) return std::nullopt;
+        choice.how = "asks the operator (print dialog)";
+        printerName = app.Planning() ? kPlannedManualPrinter : app.Interaction().AskPrinter();
+        if (printerName.empty()) {
+            choice.cancelled = true;
+            return choice;
+        }
     } else {
         printerName = policy;
+        choice.how = policy.empty() ? "the label program's default" : "fixed";
     }
-    return PrinterSwitch(printerName);
+    choice.printerSwitch = PrinterSwitch(printerName);
+    return choice;
 }
 
 }  // namespace launch

@@ -2,7 +2,6 @@
 // per-template tables, and the print dialog of the manual policy.
 #pragma once
 
-#include <optional>
 #include <string>
 
 class CAppBase;
@@ -12,23 +11,30 @@ namespace launch {
 // The label program's default printer.
 inline constexpr const char* kDefaultPrinterSwitch = " /p";
 
+// In planning mode the manual policy asks nobody: its printer stands in the
+// planned command line as this.
+inline constexpr const char* kPlannedManualPrinter = "<asks the operator>";
+
 // The switch for a printer name: " /pt \"<name>\" " (name unchanged, one
 // blank after the closing quote); " /p" for an empty name.
 std::string PrinterSwitch(const std::string& printerName);
 
-// The user name recorded as LastJob/LastUser and looked up in UserPrinter:
-// the name of the user running the connector, or "" when the system cannot
-// tell it (the ByUser policy then names no printer, and the record does not
-// keep an earlier job's user).
-std::string LastUser();
+// The name of the user running the connector, recorded as LastJob/LastUser
+// and looked up in UserPrinter; "" when the system cannot tell it (the
+// ByUser policy then names no printer, and the record does not keep an
+// earlier job's user).
+std::string CurrentUserName();
 
-// The printer switch of a label-program run for `templateName` (the name as
-// the host passed it). Records LastUser first, for every policy. Returns
-// nothing when the manual choice was cancelled.
-std::optional<std::string> ChoosePrinterSwitch(const CAppBase& app, const std::string& templateName);
+// The printer of one label-program run.
+struct PrinterChoice {
+    bool cancelled = false;     // the operator cancelled the print dialog
+    std::string printerSwitch;  // PrinterSwitch of the printer chosen
+    std::string how;            // how it was chosen, for a person to read
+};
 
-// The printer picked in the print dialog (through the application's
-// Interaction); "" when it was cancelled or failed.
-std::string AskPrinter(const CAppBase& app);
+// The printer of a label-program run for `templateName` (the name as the host
+// passed it). Records LastUser first, for every policy. The manual policy
+// shows the print dialog (in planning mode it asks nobody).
+PrinterChoice ChoosePrinter(const CAppBase& app, const std::string& templateName);
 
 }  // namespace launch

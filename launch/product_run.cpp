@@ -1,9 +1,7 @@
 #include "launch/product_run.h"
 
-#include <optional>
-
-#include "app/framework.h"
 #include "launch/printer.h"
+#include "platform/framework.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
@@ -28,29 +26,41 @@ std::string BartenderCmdLine(const std::string& bartenderPath, const std::string
     return bartenderPath + " " + hostCommandLine;
 }
 
-void RunAndWait(const std::string& commandLine, uint32_t& exitCode) {
-    // Whether the runner started is not looked at: a runner that cannot be
-    // started leaves the exit code as it was.
-    (void)platform::RunHiddenAndWait(commandLine, exitCode);
+RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
+                          const platform::RunOptions& options) {
+    RunnerOutcome outcome;
+    outcome.runner = runner;
+    outcome.commandLine = commandLine;
+    if (app.Planning()) {
+        outcome.planned = true;
+        return outcome;
+    }
+    outcome.process = platform::RunHidden(commandLine, options);
+    return outcome;
 }
 
-bool RunProduct(const CAppBase& app, const ProductJob& job, uint32_t& exitCode) {
+void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outcome) {
     const std::string bartender =
         ReadSettingText(app, section::kSettings, key::kBartenderExePath, defaults::kText);
     if (!bartender.empty()) {
-        RunAndWait(BartenderCmdLine(bartender, job.hostCommandLine), exitCode);
-        return true;
+        outcome.runners.push_back(StartRunner(app, Runner::Bartender,
+                                              BartenderCmdLine(bartender, job.hostCommandLine),
+                                              job.options));
+        return;
     }
 
-    std::optional<std::string> printerSwitch = ChoosePrinterSwitch(app, job.templateName);
-    if (!printerSwitch) return false;
+    const PrinterChoice printer = ChoosePrinter(app, job.templateName);
+    outcome.printer = printer.how;
+    if (printer.cancelled) {
+        outcome.cancelled = true;
+        return;
+    }
     static const std::vector<std::string> kNoParams;
     const std::string line =
-        TvlCmdLine(job.connectorFolder, job.templatePath, job.copies, *printerSwitch,
+        TvlCmdLine(job.connectorFolder, job.templatePath, job.copies, printer.printerSwitch,
                    job.params ? *job.params : kNoParams, job.lastParamIndex);
     WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, line);
-    RunAndWait(line, exitCode);
-    return true;
+    outcome.runners.push_back(StartRunner(app, Runner::LabelProgram, line, job.options));
 }
 
 }  // namespace launch

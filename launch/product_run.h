@@ -1,10 +1,11 @@
-// The product run of a launch (Bartender or the label program) and the
-// process run that every runner shares.
+// The product run of a launch (Bartender or the label program) and the start
+// of a runner, which every runner shares.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "launch/launch.h"
 
 class CAppBase;
 
@@ -27,10 +28,10 @@ std::string TvlCmdLine(const std::string& connectorFolder, const std::string& te
 // both unchanged.
 std::string BartenderCmdLine(const std::string& bartenderPath, const std::string& hostCommandLine);
 
-// Starts `commandLine` as a hidden process, waits for its end without a
-// time-out and stores its exit code in `exitCode`; leaves `exitCode` as it
-// was when the process cannot be started.
-void RunAndWait(const std::string& commandLine, uint32_t& exitCode);
+// Starts `commandLine` as a hidden process and waits for its end (or the
+// time-out of `options`); in planning mode starts nothing and says so.
+RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
+                          const platform::RunOptions& options);
 
 // What a launch hands to the product run.
 struct ProductJob {
@@ -41,13 +42,14 @@ struct ProductJob {
     int copies = 1;
     std::string hostCommandLine;
     std::string connectorFolder;  // ends in the separator, or is empty
+    platform::RunOptions options;
 };
 
 // Runs Bartender when BartenderExePath is set (nothing recorded), otherwise
-// the label program (LastUser, then TvlCmdLine recorded before the start).
-// The runner's exit code goes to `exitCode`, which keeps its value when no
-// runner could be started. Returns false when the manual printer choice was
-// cancelled: then nothing was started and TvlCmdLine was not written.
-bool RunProduct(const CAppBase& app, const ProductJob& job, uint32_t& exitCode);
+// the label program (LastUser, then TvlCmdLine recorded before the start),
+// and adds the runner's outcome to `outcome`. When the manual printer choice
+// is cancelled, sets outcome.cancelled instead: nothing is started and
+// TvlCmdLine is not written.
+void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outcome);
 
 }  // namespace launch

@@ -6,11 +6,13 @@
 // and once in platform/posix (our own layer); CMake links exactly one of them.
 //
 // Divisions:
-//   1. the running program       4. text in the ANSI code page
-//   2. private-profile files     5. the user and processes
-//   3. data files                6. interaction with a person
+//   1. the running program       5. the user and processes
+//   2. private-profile files     6. appending records
+//   3. data files                7. reports
+//   4. text in the ANSI code page 8. interaction with a person
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace platform {
+
+class Interaction;  // division 8
 
 // What the system reported for a call that failed: its error code (Win32:
 // the GetLastError code; POSIX: the errno value) and the system's own text
@@ -40,6 +44,10 @@ std::string ModulePath();
 
 // The separator of folders in the system's paths: '\\' on Win32, '/' on POSIX.
 char PathSeparator();
+
+// Whether `path` is absolute (Win32: it starts with a drive letter and a
+// colon, or with a separator; POSIX: with '/'), not relative to a folder.
+bool IsAbsolutePath(std::string_view path);
 
 // The process command line as the runtime hands it over, program name first
 // (Win32: GetCommandLineA). The POSIX build rebuilds it from argv, see
@@ -150,6 +158,9 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // starts no valid sequence becoming U+FFFD).
 std::u16string AnsiToUtf16(std::string_view text);
 
+// ANSI text to UTF-8 (POSIX: unchanged).
+std::string AnsiToUtf8(std::string_view text);
+
 // UTF-8 text to the ANSI code page, as Utf16ToAnsi.
 std::string Utf8ToAnsi(std::string_view text);
 
@@ -164,14 +175,77 @@ std::string UpperCaseAnsi(std::string_view text);
 // false when it cannot be read.
 bool UserName(std::string& name);
 
+// The id of this process.
+uint32_t ProcessId();
+
+// How a process is run.
+struct RunOptions {
+    // Seconds the process may run; 0 waits without limit. When the time is
+    // up, the process is ended together with the processes it started
+    // (Win32: a job object; POSIX: its own process group).
+    uint32_t timeoutSeconds = 0;
+};
+
+// What became of a process run.
+struct ProcessOutcome {
+    enum class State {
+        NotStarted,  // it could not be started: `error` says why
+        Exited,      // it ended by itself: `exitCode`
+        TimedOut,    // it ran past the time-out and was ended
+    };
+    State state = State::NotStarted;
+    uint32_t exitCode = 0;
+    SystemError error;
+    std::chrono::system_clock::time_point started;  // when it was started (or tried)
+    std::chrono::system_clock::time_point ended;    // when its end was seen
+};
+
 // Starts `commandLine` as a hidden process (Win32: CreateProcessA with
 // STARTF_USESHOWWINDOW and SW_HIDE; POSIX: the line split the way the
-// Microsoft C runtime splits it, then posix_spawnp), waits for its end without
-// a time-out and stores its exit code. Returns false, leaving `exitCode` as
-// it was, when the process could not be started.
-bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode);
+// Microsoft C runtime splits it, then posix_spawnp) and waits for its end, or
+// until the time-out of `options`.
+ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options = {});
 
-// ------------------------------------------- 6. interaction with a person
+// RunHidden without a time-out, keeping only its exit code: false, with
+// `exitCode` left as it was, when the process could not be started.
+inline bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
+    const ProcessOutcome outcome = RunHidden(commandLine);
+    if (outcome.state == ProcessOutcome::State::Exited) exitCode = outcome.exitCode;
+    return outcome.state != ProcessOutcome::State::NotStarted;
+}
+
+// ------------------------------------------------------ 6. appending records
+
+// Appends `record` (one whole line) to the file at `path`, creating it, as
+// one write that no other process's record can tear or interleave: POSIX
+// O_APPEND with one write(); Win32 FILE_APPEND_DATA with one WriteFile, while
+// our processes take turns on a named mutex per file (an append-only handle
+// alone is not enough under Wine). The file is opened for each record and
+// shared for reading, writing and deleting.
+SystemError AppendRecord(const std::string& path, std::string_view record);
+
+// When the file at `path` is larger than `maxBytes`, renames it to
+// `<path>.1`, replacing an earlier one, in turn with AppendRecord. Returns
+// whether it did.
+bool RotateIfLarger(const std::string& path, uint64_t maxBytes);
+
+// The local time of `when` with milliseconds and the offset from UTC:
+// "2026-12-08T14:03:05.123+01:00".
+std::string LocalTimestamp(std::chrono::system_clock::time_point when);
+
+// ------------------------------------------------------- 7. reports
+
+// Where a report went.
+enum class ReportPlace { StandardOutput, Console, Window };
+
+// Shows a text to the person who started the program: on standard output
+// when that is a file or a pipe; otherwise (Win32) on the console of the
+// program that started this one, when it has one; otherwise in a message box
+// with `caption`, through `interaction`. POSIX: standard output.
+ReportPlace ShowReport(const std::string& text, const std::string& caption,
+                       Interaction& interaction);
+
+// ------------------------------------------- 8. interaction with a person
 
 // Everything that needs a person's answer goes through this seam, so tests
 // can stand in for the person. The application object holds one.

@@ -20,6 +20,13 @@ inline constexpr const char* kTemplatesFolder = "TemplatesFolder";
 inline constexpr const char* kApiProxyExe = "ApiProxyExe";
 inline constexpr const char* kBartenderExePath = "BartenderExePath";
 
+// Section Settings, kept by hand (the dialog does not show them); missing or
+// empty means off.
+inline constexpr const char* kJournalFile = "JournalFile";              // text: the job journal's path
+inline constexpr const char* kJournalMaxKB = "JournalMaxKB";            // integer: rotation size
+inline constexpr const char* kRunTimeoutSeconds = "RunTimeoutSeconds";  // integer: 0 waits without limit
+inline constexpr const char* kExitStatus = "ExitStatus";                // integer: 1 reports the job's outcome
+
 // Section LastJob: the record of the last print job, written by a job.
 inline constexpr const char* kCmdLine = "CmdLine";
 inline constexpr const char* kTemplate = "Template";
@@ -41,6 +48,7 @@ inline constexpr const char* kText = "";          // every text key not listed b
 inline constexpr int kInt = 0;                   // MsgBoxDebug, CopiesType, RunApiType
 inline constexpr const char* kCopiesShown = "1";    // LastJob/Copies as the dialog reads it
 inline constexpr const char* kNumLinesShown = "1";  // LastJob/NumLines as the dialog reads it
+inline constexpr int kJournalMaxKB = 1024;          // Settings/JournalMaxKB
 }  // namespace defaults
 
 // Stored values of Settings/Printer, compared exactly, letter case included.
@@ -66,6 +74,12 @@ enum class RunApiType : int {
     kProxyThenProduct = 2,
     kProxyOnZuvezavi = 3, // the proxy when the template path holds "ZUVEZAVI", else the product
 };
+
+// Settings/ExitStatus: only exactly kReportOutcome makes the exit code tell
+// the host what happened.
+namespace exitstatus {
+inline constexpr int kReportOutcome = 1;
+}  // namespace exitstatus
 
 // Settings/MsgBoxDebug: only exactly kShowDebugBox shows the box in a job.
 namespace msgboxdebug {

@@ -1,6 +1,6 @@
 #include "settings/store.h"
 
-#include "app/framework.h"
+#include "platform/framework.h"
 
 std::string ModulePathWithExtension(const CAppBase& app, const std::string& extension) {
     return app.PathWithExtension(extension);
@@ -29,11 +29,13 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
 
 void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
                       const std::string& value) {
+    if (app.Planning()) return;
     (void)WriteProfileText(app.ProfilePath(), section, key, value);
 }
 
 SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
                              const std::vector<std::pair<std::string, std::string>>& values) {
+    if (app.Planning()) return {};
     std::vector<platform::ProfileEntry> entries;
     for (const auto& [key, value] : values)
         entries.push_back({StoredText(section), StoredText(key), StoredText(value)});

@@ -45,7 +45,8 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
                    int defaultValue);
 
 // One value, as StoredText. A failed write is not reported: a job must never
-// stop or wait because its record could not be kept.
+// stop or wait because its record could not be kept. In planning mode (a dry
+// run) this and WriteSettingTexts write nothing.
 void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
                       const std::string& value);
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/text.h"
+
 namespace runnerlog {
 
 // A monotonic clock in nanoseconds, the same in every process of a machine
@@ -31,22 +33,8 @@ inline std::uint64_t NowNs() {
 #endif
 }
 
-// `value` with '%', CR and LF written as %25, %0D and %0A, so that a record
-// stays on one line and reads back exactly.
-inline std::string Escape(const std::string& value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        if (c == '%')
-            out += "%25";
-        else if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
-        else
-            out += c;
-    }
-    return out;
-}
+// `value` escaped as the connector's job journal escapes its values, so that
+// a record stays on one line and reads back exactly.
+inline std::string Escape(const std::string& value) { return text::EscapeRecordValue(value); }
 
 }  // namespace runnerlog

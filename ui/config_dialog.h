@@ -5,7 +5,10 @@
 
 #include <memory>
 
-class CVantorApp;
+class CAppBase;
+
+// Caption of the configuration dialog and of the connector's own boxes.
+inline constexpr const char* kProductCaption = "Priority - Tarvel Connector";
 
 class ConfigDialog {
 public:
@@ -15,4 +18,4 @@ public:
     virtual int DoModal() = 0;
 };
 
-std::unique_ptr<ConfigDialog> CreateConfigDialog(CVantorApp& app);
+std::unique_ptr<ConfigDialog> CreateConfigDialog(CAppBase& app);

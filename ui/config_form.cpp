@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/framework.h"
-#include "app/text.h"
+#include "platform/framework.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 

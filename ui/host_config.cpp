@@ -1,7 +1,7 @@
 #include "ui/host_config.h"
 
-#include "app/framework.h"
-#include "app/vantor_app.h"
+#include "platform/framework.h"
+#include "ui/config_dialog.h"
 #include "platform/platform.h"
 #include "settings/store.h"
 

@@ -1,5 +1,5 @@
 // Entry point of the host program.
-#include "app/vantor_app.h"
+#include "platform/framework.h"
 #include "platform/platform.h"
 #include "platform/posix/cmdline.h"
 

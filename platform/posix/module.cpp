@@ -10,6 +10,8 @@ namespace platform {
 
 char PathSeparator() { return '/'; }
 
+bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
+
 std::string ModulePath() {
     std::vector<char> buffer(PATH_MAX + 1);
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

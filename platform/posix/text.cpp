@@ -85,6 +85,8 @@ std::u16string AnsiToUtf16(std::string_view s) {
 
 std::string Utf8ToAnsi(std::string_view text) { return std::string(text); }
 
+std::string AnsiToUtf8(std::string_view text) { return std::string(text); }
+
 std::string UpperCaseAnsi(std::string_view text) {
     // ASCII letters only: bytes of multibyte UTF-8 characters stay as they are.
     std::string out(text);

@@ -10,6 +10,12 @@ namespace platform {
 
 char PathSeparator() { return '\\'; }
 
+bool IsAbsolutePath(std::string_view path) {
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return drive || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
 std::string ModulePath() {
     // A buffer far larger than MAX_PATH, so that a long path is reported
     // whole instead of silently cut; the caller refuses it.

@@ -15,7 +15,25 @@ bool UserName(std::string& name) {
     return true;
 }
 
-bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
+uint32_t ProcessId() { return GetCurrentProcessId(); }
+
+namespace {
+
+// The exit code a runner that ran past its time-out is ended with.
+constexpr UINT kTimedOutExitCode = WAIT_TIMEOUT;
+
+// Sets the job's kill-on-close limit, or lifts it.
+bool KillOnClose(HANDLE job, bool kill) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = kill ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) != FALSE;
+}
+
+}  // namespace
+
+ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options) {
+    ProcessOutcome outcome;
+    outcome.started = std::chrono::system_clock::now();
     STARTUPINFOA startup{};
     static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit STARTUPINFOA record is 68 bytes");
     startup.cb = sizeof(startup);
@@ -23,19 +41,57 @@ bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode) {
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
 
+    // With a time-out the runner goes into a job object, so that it can be
+    // ended together with the processes it starts: it is started suspended,
+    // put in the job, then let run. Without one it starts as it always did.
+    HANDLE job = nullptr;
+    DWORD flags = 0;
+    if (options.timeoutSeconds > 0) {
+        job = CreateJobObjectA(nullptr, nullptr);
+        if (job && KillOnClose(job, true)) flags = CREATE_SUSPENDED;
+    }
+
     // CreateProcessA may write into its command line: hand it a copy.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                         &startup, &process)) {
-        return false;
+        const DWORD code = GetLastError();
+        outcome.error = SystemError{code, SystemErrorText(code)};
+        if (job) CloseHandle(job);
+        outcome.ended = std::chrono::system_clock::now();
+        return outcome;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.hProcess, &code)) exitCode = code;
+    // A connector that already runs in a job may not be able to put its
+    // runner in another (before Windows 8): then at least the runner itself
+    // is ended at the time-out.
+    const bool inJob = flags == CREATE_SUSPENDED && AssignProcessToJobObject(job, process.hProcess);
+    if (flags == CREATE_SUSPENDED) ResumeThread(process.hThread);
+
+    DWORD wait = INFINITE;
+    if (options.timeoutSeconds > 0)
+        wait = options.timeoutSeconds >= 4000000u ? INFINITE - 1 : options.timeoutSeconds * 1000u;
+    if (WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
+        if (inJob)
+            TerminateJobObject(job, kTimedOutExitCode);
+        else
+            TerminateProcess(process.hProcess, kTimedOutExitCode);
+        WaitForSingleObject(process.hProcess, 10000);
+        outcome.state = ProcessOutcome::State::TimedOut;
+    } else {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        outcome.state = ProcessOutcome::State::Exited;
+        outcome.exitCode = code;
+        // Helpers a label program leaves running on purpose survive, as
+        // they do without a time-out.
+        if (inJob) KillOnClose(job, false);
+    }
+    outcome.ended = std::chrono::system_clock::now();
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
+    if (job) CloseHandle(job);
+    return outcome;
 }
 
 }  // namespace platform

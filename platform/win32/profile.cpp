@@ -7,7 +7,7 @@
 // later job then prints with the defaults. They take no lock between
 // processes either, so two writers can lose each other's keys. So:
 //   - our processes take turns per file on a named mutex (opened once per
-//     file for the life of the process), around every read and write;
+//     file for the life of the process, turn.h), around every read and write;
 //   - a write reads the file, applies the engine's rules (the format stays
 //     exactly what Windows' functions read and write), writes the result to
 //     a temporary file beside it, gives that the old file's access rights
@@ -31,14 +31,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <map>
-#include <mutex>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/profile_engine.h"
+#include "platform/win32/turn.h"
 
 namespace platform {
 
@@ -51,48 +48,10 @@ constexpr DWORD kTurnTimeoutMs = 30000;
 
 SystemError ErrorOf(DWORD code) { return SystemError{code, SystemErrorText(code)}; }
 
-// The named mutex our processes take turns on for the file at `path`, made
-// once per path for the life of the process (null when it cannot be made).
-HANDLE TurnMutexOf(const std::string& path) {
-    static std::mutex guard;
-    static std::map<std::string, HANDLE> mutexes;
-    std::lock_guard<std::mutex> lock(guard);
-    const auto found = mutexes.find(path);
-    if (found != mutexes.end()) return found->second;
-
-    char full[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
-    std::string name = (n > 0 && n < sizeof(full)) ? std::string(full, n) : path;
-    CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
-    uint32_t hash = 2166136261u;  // FNV-1a of the upper-cased full path
-    for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
-    char mutexName[64];
-    std::snprintf(mutexName, sizeof(mutexName), "Local\\vantor-profile-%08lx",
-                  static_cast<unsigned long>(hash));
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName);
-    mutexes.emplace(path, mutex);
-    return mutex;
-}
-
 // One process's turn on one profile file, for the length of one call.
-class ProfileTurn {
+class ProfileTurn : public win32::FileTurn {
 public:
-    explicit ProfileTurn(const std::string& path) : mutex_(TurnMutexOf(path)) {
-        if (mutex_) {
-            const DWORD r = WaitForSingleObject(mutex_, kTurnTimeoutMs);
-            // WAIT_ABANDONED: a process died during its call; the turn is ours.
-            owned_ = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
-        }
-    }
-    ~ProfileTurn() {
-        if (owned_) ReleaseMutex(mutex_);
-    }
-    ProfileTurn(const ProfileTurn&) = delete;
-    ProfileTurn& operator=(const ProfileTurn&) = delete;
-
-private:
-    HANDLE mutex_;
-    bool owned_ = false;
+    explicit ProfileTurn(const std::string& path) : FileTurn("profile", path, kTurnTimeoutMs) {}
 };
 
 // Reads the whole file at `path`. The system's error code, or 0.

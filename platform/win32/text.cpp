@@ -56,6 +56,18 @@ std::string Utf8ToAnsi(std::string_view text) {
     return WideToAnsi(wide.data(), units);
 }
 
+std::string AnsiToUtf8(std::string_view text) {
+    const std::u16string wide = AnsiToUtf16(text);
+    if (wide.empty()) return std::string();
+    const wchar_t* units = reinterpret_cast<const wchar_t*>(wide.data());
+    const int size = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, units, size, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, units, size, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
 std::string UpperCaseAnsi(std::string_view text) {
     // CharUpperBuffA keeps double-byte characters whole and works on text
     // with embedded NULs, unlike CharUpperA on a string.

@@ -52,7 +52,7 @@ TEST_F(ManualPrinterTest, EndOfInputCancelsEveryLine) {
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_TRUE(install_.Runs("Tarvel").empty());
     EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), "earlier");
-    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::CurrentUserName());
     EXPECT_EQ(install_.RawIni("LastJob", "NumLines"), "2");
 }
 

@@ -1,5 +1,5 @@
 // The data file reader: lines, fields and encodings over bytes, and the same
-// over real files with the open-failure message on standard output.
+// over real files with the open-failure message a job writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -215,24 +215,32 @@ TEST(DataReaderBytes, LongFileReadWhole) {
 
 // ------------------------------------------------------------ real files
 
+// The open-failure message a job writes for a file it cannot read ("" when it
+// can).
+std::string MessageFor(const std::string& path) {
+    const job::DataFile file = job::DataFile::Read(path);
+    return file.Opened() ? std::string() : job::OpenFailureMessage(path, file.Cause());
+}
+
 TEST(DataReaderFile, ReadsAFileByItsPath) {
     TempDir dir;
     const std::string path = dir.File("job.txt");
     WriteFileBytes(path, kTwoCrLfLines);
-    EXPECT_EQ(job::CountDataLines(path), 2);
-    EXPECT_EQ(job::ReadDataField(1, path, 2), "B2");
-    EXPECT_EQ(job::ReadDataField(1, path, -1), "7\r");
+    EXPECT_EQ(job::DataFile::Read(path).LineCount(), 2);
+    EXPECT_EQ(job::DataFile::Read(path).Field(1, 2), "B2");
+    EXPECT_EQ(job::DataFile::Read(path).Field(1, -1), "7\r");
 
     WriteFileBytes(path, Utf16(kTwoCrLfLines));
-    EXPECT_EQ(job::CountDataLines(path), 2);
-    EXPECT_EQ(job::ReadDataField(0, path, 2), "A2");
-    EXPECT_EQ(job::ReadDataField(1, path, -1), "7\r");
+    EXPECT_EQ(job::DataFile::Read(path).LineCount(), 2);
+    EXPECT_EQ(job::DataFile::Read(path).Field(0, 2), "A2");
+    EXPECT_EQ(job::DataFile::Read(path).Field(1, -1), "7\r");
 
     std::string big;
     for (int i = 0; i < 2000; ++i) big += std::string(20, 'x') + "\t" + std::to_string(i) + "\t\n";
     WriteFileBytes(path, big);
-    EXPECT_EQ(job::CountDataLines(path), 2000);
-    EXPECT_EQ(job::ReadDataField(1999, path, 2), "1999");
+    const job::DataFile file = job::DataFile::Read(path);
+    EXPECT_EQ(file.LineCount(), 2000);
+    EXPECT_EQ(file.Field(1999, 2), "1999");
 }
 
 TEST(DataReaderFile, AJobsSnapshotKeepsOneVersionOfTheFile) {
@@ -244,54 +252,24 @@ TEST(DataReaderFile, AJobsSnapshotKeepsOneVersionOfTheFile) {
     EXPECT_TRUE(file.Opened());
     EXPECT_EQ(file.LineCount(), 1);
     EXPECT_EQ(file.Field(0, 1), "old");
-    EXPECT_EQ(job::ReadDataField(0, path, 1), "new");  // a new read sees the new file
+    EXPECT_EQ(job::DataFile::Read(path).Field(0, 1), "new");  // a new read sees the new file
 }
 
-std::string MessageFor(const std::string& path, const char* description) {
-    return "Can't open file: " + path + ", Error: " + description + "\n";
-}
-
-TEST(DataReaderFile, MissingFileWritesTheMessageForEveryRead) {
+TEST(DataReaderFile, FileThatCannotBeReadCountsOneLineOfEmptyFields) {
     TempDir dir;
-    const std::string path = dir.File("missing.txt");
-    EXPECT_EQ(job::CountDataLines(path), 1);
-
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(job::ReadDataField(0, path, 1), "");
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, MessageFor(path, (path + " was not found.").c_str()));
-
-    // A job's snapshot of a missing file counts one line and writes the
-    // message for every field it is asked for.
-    const job::DataFile file = job::DataFile::Read(path);
-    EXPECT_FALSE(file.Opened());
-    EXPECT_EQ(file.LineCount(), 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(file.Field(0, 1), "");
-    EXPECT_EQ(file.Field(0, -1), "");
-    EXPECT_EQ(file.Field(3, 21), "");
-    out = testing::internal::GetCapturedStdout();
-    const std::string one = MessageFor(path, (path + " was not found.").c_str());
-    EXPECT_EQ(out, one + one + one);
+    for (const std::string& path : {dir.File("missing.txt"), std::string()}) {
+        const job::DataFile file = job::DataFile::Read(path);
+        EXPECT_FALSE(file.Opened());
+        EXPECT_EQ(file.LineCount(), 1);
+        EXPECT_EQ(file.Field(0, 1), "");
+        EXPECT_EQ(file.Field(0, -1), "");
+        EXPECT_EQ(file.Field(3, 21), "");
+    }
+    EXPECT_EQ(MessageFor(""), "Can't open file: , Error: an unnamed file contains an invalid path.\n");
+    // Per cent signs in the path are written as they are.
+    const std::string odd = dir.File("100%d %1 %s.txt");
+    EXPECT_EQ(MessageFor(odd), "Can't open file: " + odd + ", Error: " + odd + " was not found.\n");
 }
-
-TEST(DataReaderFile, EmptyPathIsAnUnnamedFile) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(job::ReadDataField(0, "", 1), "");
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "Can't open file: , Error: an unnamed file contains an invalid path.\n");
-    EXPECT_EQ(job::CountDataLines(""), 1);
-}
-
-TEST(DataReaderFile, PerCentSignsAreWrittenAsTheyAre) {
-    TempDir dir;
-    const std::string path = dir.File("100%d %1 %s.txt");
-    testing::internal::CaptureStdout();
-    (void)job::ReadDataField(0, path, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              MessageFor(path, (path + " was not found.").c_str()));
-}
-
 
 TEST(DataReaderFile, OpenFailureCauses) {
     using platform::FileErrorCause;
@@ -322,10 +300,7 @@ TEST(DataReaderFile, OpenFailureCauses) {
         const platform::FileReadResult read = platform::ReadFileDenyWrite(c.path, 100);
         EXPECT_FALSE(read.opened);
         EXPECT_EQ(read.cause, c.cause);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(job::ReadDataField(0, c.path, 1), "");
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  "Can't open file: " + c.path + ", Error: " + c.description + "\n");
+        EXPECT_EQ(MessageFor(c.path), "Can't open file: " + c.path + ", Error: " + c.description + "\n");
     }
 
     {
@@ -334,14 +309,11 @@ TEST(DataReaderFile, OpenFailureCauses) {
         const platform::FileReadResult read = platform::ReadFileDenyWrite(held, 100);
         EXPECT_FALSE(read.opened);
         EXPECT_EQ(read.cause, FileErrorCause::SharingViolation);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(job::CountDataLines(held), 1);
-        EXPECT_EQ(job::ReadDataField(0, held, 1), "");
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  MessageFor(held, ("A sharing violation occurred while accessing " + held + ".").c_str()));
+        EXPECT_EQ(MessageFor(held), "Can't open file: " + held + ", Error: A sharing violation occurred while accessing " +
+                                        held + ".\n");
     }
     // Released: readable again, and readers share.
-    EXPECT_EQ(job::ReadDataField(0, held, 1), "a");
+    EXPECT_EQ(job::DataFile::Read(held).Field(0, 1), "a");
 }
 
 TEST(DataReaderMessages, EveryCauseHasItsDescription) {

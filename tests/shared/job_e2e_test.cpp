@@ -64,7 +64,7 @@ TEST_F(JobTest, ThreeLineJob) {
     EXPECT_EQ(LastJob("Copies_2"), "1");
     EXPECT_EQ(LastJob("Copies_3"), "3");
     EXPECT_EQ(LastJob("TvlCmdLine"), runs[2].cmdline);
-    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::CurrentUserName());
 }
 
 TEST_F(JobTest, RecordsAreWrittenInOrder) {
@@ -140,7 +140,7 @@ TEST_F(JobTest, AllTwentyParameters) {
 }
 
 TEST_F(JobTest, PrinterPolicies) {
-    const std::string user = launch::LastUser();
+    const std::string user = launch::CurrentUserName();
     ASSERT_FALSE(user.empty());
     struct Case {
         const char* name;
@@ -337,7 +337,7 @@ std::vector<std::string> HeadersOf(const std::string& bytes) {
 }
 
 TEST_F(JobTest, StoredValuesCannotAddSectionsOrKeys) {
-    const std::string user = launch::LastUser();
+    const std::string user = launch::CurrentUserName();
     const std::string settings = "[Settings]\r\nPrinter=ByUser\r\nCopiesType=0\r\n[UserPrinter]\r\n" + user +
                                  "=Office Laser\r\n[TemplatePrinter]\r\nShelf=Label1\r\n";
     install_.WriteIni(settings);

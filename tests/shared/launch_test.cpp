@@ -40,7 +40,7 @@ protected:
     int Launch(const std::string& templateName, std::vector<std::string> params, int lastIndex,
                int copies, const std::string& host = "/F=x /D=y") {
         params.resize(20);
-        return launch::LaunchPrintJob(app_, templateName, params, lastIndex, copies, host);
+        return launch::LaunchPrintJob(app_, templateName, params, lastIndex, copies, host).ExitCode();
     }
     std::string TemplateIn(const std::string& name) const { return install_.Folder() + name + ".tvl"; }
     std::string LabelLine(const std::string& templatePath, const std::string& rest) const {
@@ -64,7 +64,7 @@ TEST_F(LaunchTest, LabelProgramGetsItsLineRecordedBeforeItStarts) {
     EXPECT_EQ(runs[0].cmdline, expected);
     EXPECT_EQ(runs[0].iniTvlCmdLine, expected) << "TvlCmdLine was written before the start";
     EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), expected);
-    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::CurrentUserName());
     // The arguments the program sees are the ones Windows would give it.
     ASSERT_EQ(runs[0].argv.size(), 11u);
     EXPECT_EQ(runs[0].argv[1], TemplateIn("Box"));
@@ -86,7 +86,11 @@ TEST_F(LaunchTest, MissingLabelProgramStillRecordsItsLine) {
     bare.WriteIni("[LastJob]\r\nTvlCmdLine=earlier\r\n");
     std::vector<std::string> params(20);
     params[0] = "v";
-    EXPECT_EQ(launch::LaunchPrintJob(app, "Box", params, 0, 1, "/F=x"), 0);
+    const launch::LaunchOutcome outcome = launch::LaunchPrintJob(app, "Box", params, 0, 1, "/F=x");
+    EXPECT_EQ(outcome.ExitCode(), 0);
+    ASSERT_EQ(outcome.runners.size(), 1u);
+    EXPECT_EQ(outcome.runners[0].process.state, platform::ProcessOutcome::State::NotStarted);
+    EXPECT_TRUE(outcome.Failed());
     EXPECT_EQ(bare.RawIni("LastJob", "TvlCmdLine"),
               Quoted(bare.Folder() + "Tarvel.exe") + " " + Quoted(bare.Folder() + "Box.tvl") +
                   " /p /fm Param1 \"v\"");
@@ -176,7 +180,7 @@ TEST_F(LaunchTest, EmptyProxyCommandStartsNothing) {
 
 // The policies the whole-job tests do not already cover.
 TEST_F(LaunchTest, PrinterPolicies) {
-    const std::string user = launch::LastUser();
+    const std::string user = launch::CurrentUserName();
     ASSERT_FALSE(user.empty());
     struct Case {
         const char* name;
@@ -217,7 +221,7 @@ TEST_F(LaunchTest, CancelledManualChoiceStartsNothing) {
     EXPECT_EQ(person_.asked, 1);
     EXPECT_TRUE(Tarvel().empty());
     EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"), "earlier");
-    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::LastUser());
+    EXPECT_EQ(install_.IniText("LastJob", "LastUser"), launch::CurrentUserName());
 
     // The dialog opens again for every launch.
     person_.answer = "P";
@@ -247,26 +251,29 @@ TEST_F(LaunchTest, BartenderGetsTheHostLineAndNothingIsRecorded) {
 
 namespace {
 
-TEST(RunHiddenAndWait, ExitCodeOnlyFromAStartedProcess) {
+TEST(RunHidden, OutcomeOfAProcessRun) {
     testsupport::ConnectorInstall install;
     const std::string runner = "\"" + install.File("Tarvel.exe") + "\" a";
     install.SetExitCode("Tarvel", 42);
+    const platform::ProcessOutcome ran = platform::RunHidden(runner);
+    EXPECT_EQ(ran.state, platform::ProcessOutcome::State::Exited);
+    EXPECT_EQ(ran.exitCode, 42u);
+    EXPECT_LE(ran.started, ran.ended);
     uint32_t code = 1234;
     EXPECT_TRUE(platform::RunHiddenAndWait(runner, code));
     EXPECT_EQ(code, 42u);
 
-    install.SetExitCode("Tarvel", 0);
-    launch::RunAndWait(runner, code);
-    EXPECT_EQ(code, 0u);
-
-    // A program that cannot be started leaves the code as it was.
-    code = 1234;
-    EXPECT_FALSE(platform::RunHiddenAndWait("\"" + install.File("None.exe") + "\" a", code));
-    EXPECT_EQ(code, 1234u);
-    EXPECT_FALSE(platform::RunHiddenAndWait("", code));
-    EXPECT_EQ(code, 1234u);
-    launch::RunAndWait("\"" + install.File("None.exe") + "\"", code);
-    EXPECT_EQ(code, 1234u);
+    // A program that cannot be started says why, and leaves an exit code as
+    // it was.
+    for (const std::string& line : {"\"" + install.File("None.exe") + "\" a", std::string()}) {
+        const platform::ProcessOutcome missing = platform::RunHidden(line);
+        EXPECT_EQ(missing.state, platform::ProcessOutcome::State::NotStarted) << line;
+        EXPECT_NE(missing.error.code, 0u) << line;
+        EXPECT_EQ(missing.error.text, platform::SystemErrorText(missing.error.code));
+        code = 1234;
+        EXPECT_FALSE(platform::RunHiddenAndWait(line, code));
+        EXPECT_EQ(code, 1234u);
+    }
     EXPECT_EQ(install.Runs("Tarvel").size(), 2u);
 }
 

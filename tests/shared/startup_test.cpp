@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/framework.h"
+#include "platform/framework.h"
 #include "app/vantor_app.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"

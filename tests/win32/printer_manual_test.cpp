@@ -33,7 +33,7 @@ TEST(ManualPrinterWin32, CancelStartsNothing) {
     EXPECT_GE(captions.size(), 2u) << "a dialog was not shown";
     EXPECT_TRUE(install.Runs("Tarvel").empty());
     EXPECT_EQ(install.RawIni("LastJob", "TvlCmdLine"), "earlier");
-    EXPECT_EQ(install.IniText("LastJob", "LastUser"), launch::LastUser());
+    EXPECT_EQ(install.IniText("LastJob", "LastUser"), launch::CurrentUserName());
     EXPECT_EQ(install.RawIni("LastJob", "Copies_2"), "1");  // the second line was reached
 }
 

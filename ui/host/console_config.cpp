@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/vantor_app.h"
+#include "platform/framework.h"
 #include "settings/store.h"
 #include "ui/config_dialog.h"
 #include "ui/config_form.h"
@@ -29,7 +29,7 @@ void Line(const char* label, const std::string& value) {
 
 class ConsoleConfig final : public ConfigDialog {
 public:
-    explicit ConsoleConfig(CVantorApp& app) : app_(app) {}
+    explicit ConsoleConfig(CAppBase& app) : app_(app) {}
     int DoModal() override {
         const ui::ConfigForm form = ui::LoadConfigForm(app_);
         std::printf("Priority - Tarvel Connector\n");
@@ -57,15 +57,15 @@ public:
         for (const ui::ParamRow& row : job.params)
             std::printf("    %-4s %s\n", row.number.c_str(), row.value.c_str());
         std::fflush(stdout);
-        return 2;  // nothing to confirm: as Cancel
+        return IDCANCEL;  // nothing to confirm: as Cancel
     }
 
 private:
-    CVantorApp& app_;
+    CAppBase& app_;
 };
 
 }  // namespace
 
-std::unique_ptr<ConfigDialog> CreateConfigDialog(CVantorApp& app) {
+std::unique_ptr<ConfigDialog> CreateConfigDialog(CAppBase& app) {
     return std::make_unique<ConsoleConfig>(app);
 }

@@ -1,6 +1,6 @@
 #include "ui/win32/about_dlg.h"
 
-#include "app/framework.h"
+#include "platform/framework.h"
 #include "res/resource.h"
 #include "settings/store.h"
 #include "ui/version_text.h"

@@ -7,7 +7,7 @@
 // closes and writes nothing.
 #include <windows.h>
 
-#include "app/vantor_app.h"
+#include "platform/framework.h"
 #include "res/resource.h"
 #include "settings/store.h"
 #include "ui/config_dialog.h"
@@ -22,7 +22,7 @@ namespace {
 
 class CVantorDlg final : public ConfigDialog, private CDialogBase {
 public:
-    explicit CVantorDlg(CVantorApp& app)
+    explicit CVantorDlg(CAppBase& app)
         : CDialogBase(IDD_VANTOR_DIALOG, nullptr),
           app_(app),
           icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
@@ -137,12 +137,12 @@ private:
         EndPaint(hwnd_, &paint);
     }
 
-    CVantorApp& app_;
+    CAppBase& app_;
     HICON icon_;
 };
 
 }  // namespace
 
-std::unique_ptr<ConfigDialog> CreateConfigDialog(CVantorApp& app) {
+std::unique_ptr<ConfigDialog> CreateConfigDialog(CAppBase& app) {
     return std::make_unique<CVantorDlg>(app);
 }

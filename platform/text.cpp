@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "platform/text.h"
 
 #include <cstdint>
 
@@ -53,7 +53,7 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
     return out;
 }
 
-std::string FormatInt(long long value) { return std::to_string(value); }
+std::string FormatInt(int value) { return std::to_string(value); }
 
 int LeadingInt(std::string_view s) {
     std::size_t i = 0;

@@ -1,4 +1,4 @@
-#include "app/framework.h"
+#include "platform/framework.h"
 
 #include <utility>
 
@@ -56,5 +56,5 @@ int RunApplication(CAppBase& app) {
     // No message loop: the application ends when InitInstance returns,
     // whatever it returned.
     (void)app.InitInstance();
-    return 0;
+    return app.ExitCode();
 }

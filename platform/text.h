@@ -34,7 +34,24 @@ std::string_view PrefixOfCharacters(std::string_view s, std::size_t maxBytes,
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 
 // "%d" of a 32-bit signed number.
-std::string FormatInt(long long value);
+std::string FormatInt(int value);
+
+// `value` with '%', tab, CR and LF written as %25, %09, %0D and %0A, so that
+// a record of tab-separated values stays on one line and reads back exactly.
+inline std::string EscapeRecordValue(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        switch (c) {
+        case '%': out += "%25"; break;
+        case '\t': out += "%09"; break;
+        case '\r': out += "%0D"; break;
+        case '\n': out += "%0A"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
 
 // The leading decimal integer of `s` as the C runtime's atoi reads it: leading
 // white space skipped, an optional sign, then digits up to the first non-digit;

@@ -1,18 +1,25 @@
 // A small application framework: the part of an application class that the
-// connector relies on, in place of a large vendor framework.
+// connector relies on, in place of a large vendor framework. It belongs with
+// the platform, as a vendor's application class does, so every layer above
+// may use it.
 //
 // The framework fixes, before InitInstance runs, the executable's full path
 // and the command-line text (the process command line with the program name
 // and the blanks after it removed). An application derives from CAppBase and
 // overrides InitInstance; RunApplication runs it once and gives the process
-// exit code.
+// exit code. The platform's entry point calls VantorMain, which the
+// application defines.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "app/text.h"
 #include "platform/platform.h"
+#include "platform/text.h"
+
+// What a job reports as it goes (job/job_events.h); the application object
+// holds the one its jobs report to.
+class JobEvents;
 
 class CAppBase {
 public:
@@ -43,12 +50,30 @@ public:
     const std::string& CommandLineText() const { return commandLineText_; }
     platform::Interaction& Interaction() const { return interaction_; }
 
+    // Where a job reports its outcomes; null for nowhere (the default).
+    JobEvents* Events() const { return events_; }
+    void SetEvents(JobEvents* events) { events_ = events; }
+
+    // Planning mode: a job plans every step as it would take it, but the
+    // settings store writes nothing and the launch starts nothing and asks
+    // nobody (a dry run).
+    bool Planning() const { return planning_; }
+    void SetPlanning(bool planning) { planning_ = planning; }
+
+    // The process exit code RunApplication gives back: 0 unless the
+    // application sets another.
+    int ExitCode() const { return exitCode_; }
+    void SetExitCode(int code) { exitCode_ = code; }
+
 private:
     std::string exePath_;
     std::string helpFilePath_;
     std::string profilePath_;
     std::string commandLineText_;
     platform::Interaction& interaction_;
+    JobEvents* events_ = nullptr;
+    bool planning_ = false;
+    int exitCode_ = 0;
 };
 
 // The longest executable path the framework accepts: a path must fit a
@@ -66,5 +91,11 @@ std::string CommandLineText(std::string_view rawCommandLine,
 // `exePath` without the extension of its file name, followed by ".HLP".
 std::string HelpFilePathOf(std::string_view exePath);
 
-// Runs `app`: calls InitInstance once. Returns the process exit code, 0.
+// Runs `app`: calls InitInstance once. Returns the process exit code, the
+// application's ExitCode().
 int RunApplication(CAppBase& app);
+
+// The whole program between the platform's entry point and the process's
+// end, defined by the application (app/vantor_app.cpp). Returns the process
+// exit code.
+int VantorMain(platform::Interaction& interaction);

@@ -1,0 +1,56 @@
+// What a job reports as it goes, for whoever keeps an eye on it: the job
+// journal (job/journal.h) or a dry run's plan (job/plan.h). The job does not
+// know where its outcomes go; the application object holds the listener
+// (CAppBase::Events). Each call comes once, in this order: JobStarted, then
+// LineDone for every data line, then JobEnded.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "launch/launch.h"
+#include "platform/platform.h"
+
+// The start of a job, once its command line is parsed and its data file read.
+struct JobStart {
+    std::chrono::system_clock::time_point started;
+    std::string commandLine;  // exactly as received
+    std::string templateName;
+    std::string dataFile;
+    int lineCount = 0;  // the lines the job uses
+    bool dataRead = true;             // whether the data file could be read
+    std::string dataFailure;          // otherwise why: the open-failure description
+};
+
+// One data line, after its launch.
+struct LineDone {
+    int line = 0;  // counted from 1
+    std::vector<std::string> params;
+    int lastParamIndex = 0;
+    std::string copiesText;
+    int copies = 1;
+    launch::LaunchOutcome launch;
+};
+
+// The outcome of a job.
+struct JobSummary {
+    int lines = 0;           // lines launched
+    int failedLines = 0;     // lines with a runner that did not start, timed out or exited non-zero
+    int succeededLines = 0;  // lines whose runners all exited with 0
+    bool dataRead = true;    // whether the data file could be read
+};
+
+struct JobEnd {
+    std::chrono::system_clock::time_point started;
+    std::chrono::system_clock::time_point ended;
+    JobSummary summary;
+};
+
+class JobEvents {
+public:
+    virtual ~JobEvents() = default;
+    virtual void JobStarted(const JobStart&) {}
+    virtual void LineFinished(const LineDone&) {}
+    virtual void JobEnded(const JobEnd&) {}
+};

@@ -1,0 +1,91 @@
+#include "job/journal.h"
+
+#include "launch/launch.h"
+#include "launch/printer.h"
+#include "platform/framework.h"
+#include "platform/text.h"
+#include "settings/catalogue.h"
+#include "settings/store.h"
+
+namespace {
+
+long long MillisecondsBetween(std::chrono::system_clock::time_point from,
+                              std::chrono::system_clock::time_point to) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+}
+
+const char* OutcomeName(platform::ProcessOutcome::State state) {
+    switch (state) {
+    case platform::ProcessOutcome::State::Exited:
+        return "exited";
+    case platform::ProcessOutcome::State::TimedOut:
+        return "timed-out";
+    case platform::ProcessOutcome::State::NotStarted:
+        break;
+    }
+    return "not-started";
+}
+
+}  // namespace
+
+std::string JournalField(const char* name, std::string_view ansiValue) {
+    return std::string("\t") + name + "=" + text::EscapeRecordValue(platform::AnsiToUtf8(ansiValue));
+}
+
+JobJournal::JobJournal(std::string path)
+    : path_(std::move(path)), pid_(std::to_string(platform::ProcessId())) {}
+
+void JobJournal::Append(const std::chrono::system_clock::time_point& when, const char* kind,
+                        const std::string& fields) {
+    (void)platform::AppendRecord(
+        path_, platform::LocalTimestamp(when) + "\t" + pid_ + "\t" + kind + fields + "\n");
+}
+
+void JobJournal::JobStarted(const JobStart& start) {
+    std::string fields = JournalField("user", launch::CurrentUserName()) +
+                         JournalField("cmdline", start.commandLine) +
+                         JournalField("template", start.templateName) +
+                         JournalField("datafile", start.dataFile) +
+                         JournalField("lines", std::to_string(start.lineCount)) +
+                         JournalField("data", start.dataRead ? "read" : "unreadable");
+    if (!start.dataRead) fields += JournalField("error", start.dataFailure);
+    Append(start.started, "job-start", fields);
+}
+
+void JobJournal::LineFinished(const LineDone& line) {
+    const std::string number = JournalField("line", std::to_string(line.line));
+    if (line.launch.cancelled) {
+        Append(std::chrono::system_clock::now(), "run",
+               number + JournalField("runner", launch::RunnerName(launch::Runner::LabelProgram)) +
+                   JournalField("outcome", "cancelled"));
+    }
+    for (const launch::RunnerOutcome& runner : line.launch.runners) {
+        const platform::ProcessOutcome& process = runner.process;
+        std::string fields = number + JournalField("runner", launch::RunnerName(runner.runner)) +
+                             JournalField("cmdline", runner.commandLine) +
+                             JournalField("outcome", OutcomeName(process.state));
+        if (process.state == platform::ProcessOutcome::State::Exited)
+            fields += JournalField("exit", std::to_string(process.exitCode));
+        if (process.state == platform::ProcessOutcome::State::NotStarted)
+            fields += JournalField("error", std::to_string(process.error.code) + " " + process.error.text);
+        fields += JournalField("ms", std::to_string(MillisecondsBetween(process.started, process.ended)));
+        Append(process.ended, "run", fields);
+    }
+}
+
+void JobJournal::JobEnded(const JobEnd& end) {
+    Append(end.ended, "job-end",
+           JournalField("lines", std::to_string(end.summary.lines)) +
+               JournalField("failed", std::to_string(end.summary.failedLines)) +
+               JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
+}
+
+std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app) {
+    std::string path = ReadSettingText(app, section::kSettings, key::kJournalFile, defaults::kText);
+    if (path.empty()) return nullptr;
+    if (!platform::IsAbsolutePath(path)) path = launch::ConnectorFolder(app) + path;
+    int maxKB = ReadSettingInt(app, section::kSettings, key::kJournalMaxKB, defaults::kJournalMaxKB);
+    if (maxKB <= 0) maxKB = defaults::kJournalMaxKB;
+    (void)platform::RotateIfLarger(path, static_cast<uint64_t>(maxKB) * 1024u);
+    return std::make_unique<JobJournal>(std::move(path));
+}

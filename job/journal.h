@@ -1,0 +1,53 @@
+// The job journal: a text file to which every job appends what it did, for an
+// administrator to read when a label did not print. Off unless
+// Settings/JournalFile names it.
+//
+// One record per line, UTF-8, its fields separated by tabs:
+//   <local time>  <process id>  <kind>  <name>=<value>  <name>=<value> ...
+// The time is "2026-12-08T14:03:05.123+01:00"; the kinds are:
+//   job-start  user, cmdline, template, datafile, lines, data ("read" or
+//              "unreadable") and, when unreadable, error
+//   run        line, runner (api-proxy, label-program, bartender), cmdline,
+//              outcome (exited, not-started, timed-out; cancelled when the
+//              operator cancelled the print dialog and nothing started), exit
+//              (exited), error (not-started: the system's code and text), ms
+//   job-end    lines, failed, ms
+// In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
+// record stays one line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "job/job_events.h"
+
+class CAppBase;
+
+class JobJournal final : public JobEvents {
+public:
+    explicit JobJournal(std::string path);
+
+    void JobStarted(const JobStart& start) override;
+    void LineFinished(const LineDone& line) override;
+    void JobEnded(const JobEnd& end) override;
+
+    const std::string& Path() const { return path_; }
+
+private:
+    // Appends one record; a journal that cannot be written is passed over.
+    void Append(const std::chrono::system_clock::time_point& when, const char* kind,
+                const std::string& fields);
+
+    std::string path_;
+    std::string pid_;
+};
+
+// The journal Settings/JournalFile names (relative to the connector's folder
+// unless absolute), rotated first when it is larger than Settings/JournalMaxKB
+// kilobytes (default 1024); null when JournalFile is missing or empty.
+std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app);
+
+// One "name=value" field of a record, with its leading tab, the value in
+// UTF-8 and escaped.
+std::string JournalField(const char* name, std::string_view ansiValue);

@@ -1,0 +1,67 @@
+// Appending records, time stamps and reports on POSIX.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+SystemError AppendRecord(const std::string& path, std::string_view record) {
+    // O_APPEND: the system puts each write at the end, whole, whatever other
+    // processes append at the same moment.
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return SystemError{static_cast<uint32_t>(errno), SystemErrorText(static_cast<uint32_t>(errno))};
+    ssize_t put;
+    do put = write(fd, record.data(), record.size());
+    while (put < 0 && errno == EINTR);
+    const int error = put < 0 ? errno : (static_cast<size_t>(put) < record.size() ? EIO : 0);
+    close(fd);
+    if (error) return SystemError{static_cast<uint32_t>(error), SystemErrorText(static_cast<uint32_t>(error))};
+    return {};
+}
+
+bool RotateIfLarger(const std::string& path, uint64_t maxBytes) {
+    // Two jobs starting at once must not both rotate: the one that takes the
+    // file's lock first renames it, the other then finds a new file there.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int rc;
+    do rc = flock(fd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    struct stat held {};
+    struct stat named {};
+    const bool rotate = fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+                        held.st_dev == named.st_dev && held.st_ino == named.st_ino &&
+                        static_cast<uint64_t>(held.st_size) > maxBytes &&
+                        rename(path.c_str(), (path + ".1").c_str()) == 0;
+    close(fd);
+    return rotate;
+}
+
+std::string LocalTimestamp(std::chrono::system_clock::time_point when) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    const time_t seconds = static_cast<time_t>(ms / 1000);
+    struct tm local {};
+    localtime_r(&seconds, &local);
+    const long offset = local.tm_gmtoff / 60;
+    char text[64];
+    snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
+             local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+             static_cast<int>(ms % 1000), offset < 0 ? '-' : '+', std::labs(offset) / 60,
+             std::labs(offset) % 60);
+    return text;
+}
+
+ReportPlace ShowReport(const std::string& text, const std::string&, Interaction&) {
+    WriteStdout(text);
+    return ReportPlace::StandardOutput;
+}
+
+}  // namespace platform

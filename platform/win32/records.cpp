@@ -1,0 +1,101 @@
+// Appending records, time stamps and reports on Win32.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/win32/turn.h"
+
+namespace platform {
+
+namespace {
+
+// How long an append waits for another process's append to the same file.
+// Appending a record takes far less; a journal must never hold up a job.
+constexpr DWORD kRecordTurnTimeoutMs = 2000;
+
+SystemError LastError() {
+    const DWORD code = GetLastError();
+    return SystemError{code, SystemErrorText(code)};
+}
+
+}  // namespace
+
+SystemError AppendRecord(const std::string& path, std::string_view record) {
+    // Append-only access alone lets concurrent appends tear and lose records
+    // under Wine (checked: 3 processes x 3000 records lost 270 and tore 24),
+    // so our processes take turns as well.
+    win32::FileTurn turn("journal", path, kRecordTurnTimeoutMs);
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    DWORD written = 0;
+    SystemError error;
+    if (!WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr))
+        error = LastError();
+    CloseHandle(file);
+    return error;
+}
+
+bool RotateIfLarger(const std::string& path, uint64_t maxBytes) {
+    win32::FileTurn turn("journal", path, kRecordTurnTimeoutMs);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (size <= maxBytes) return false;
+    return MoveFileExA(path.c_str(), (path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+std::string LocalTimestamp(std::chrono::system_clock::time_point when) {
+    // FILETIME counts 100-nanosecond steps from 1601, the clock's epoch is 1970.
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    const unsigned long long ticks = static_cast<unsigned long long>(ms) * 10000ull + 116444736000000000ull;
+    FILETIME utcFile{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc{}, local{};
+    FileTimeToSystemTime(&utcFile, &utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+    FILETIME localFile{};
+    SystemTimeToFileTime(&local, &localFile);
+    const long long localTicks =
+        static_cast<long long>((static_cast<unsigned long long>(localFile.dwHighDateTime) << 32) |
+                               localFile.dwLowDateTime);
+    // The offset from UTC, in whole minutes.
+    const long offset = static_cast<long>((localTicks - static_cast<long long>(ticks - ticks % 10000)) /
+                                          600000000LL);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u%c%02ld:%02ld", local.wYear,
+                  local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+                  static_cast<unsigned>(ms % 1000), offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    return text;
+}
+
+ReportPlace ShowReport(const std::string& text, const std::string& caption, Interaction& interaction) {
+    // Redirected to a file or a pipe: there.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const DWORD type = out != nullptr && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+        WriteStdout(text);
+        return ReportPlace::StandardOutput;
+    }
+    // Started from a console (cmd.exe, PowerShell): on that console. Wine
+    // answers access-denied when the process already has that console.
+    if (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED) {
+        HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
+        if (console != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            const BOOL ok = WriteFile(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            CloseHandle(console);
+            if (ok) return ReportPlace::Console;
+        }
+    }
+    interaction.ShowMessage(text, caption);
+    return ReportPlace::Window;
+}
+
+}  // namespace platform
