@@ -58,7 +58,7 @@ fi
 if [ ${#sign_args[@]} -gt 0 ]; then
   if [ -n "${VANTOR_SIGN_PASSWORD:-}" ]; then
     # Through a file, not the command line, where other users could read it.
-    printf '%s' "$VANTOR_SIGN_PASSWORD" > "$WORK/password"
+    (umask 077 && printf '%s' "$VANTOR_SIGN_PASSWORD" > "$WORK/password")
     sign_args+=(-readpass "$WORK/password")
   fi
   if [ -n "${VANTOR_SIGN_TIMESTAMP_URL:-}" ]; then sign_args+=(-ts "$VANTOR_SIGN_TIMESTAMP_URL"); fi

@@ -38,7 +38,7 @@ OLD_MSI="$T/old/vantor-$OLD-win32.msi"
 # Linux path to the name Wine gives it (drive Z: is the Linux root).
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-# ------------------------------------------------------- part 1: the builds
+# ------------------------------------------------------------- the builds
 build_and_check() {
   rm -rf "$T"
   mkdir -p "$T"
@@ -87,7 +87,7 @@ build_and_check() {
   ok "Start-menu shortcut: vantor.exe without arguments"
 }
 
-# ------------------------------------------------------- part 2: under Wine
+# ------------------------------------------------------------- under Wine
 FOLDER='C:\Labels Tarvel\'   # a given folder, with a blank, not the default
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
