@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds both builds from scratch where needed and runs every test:
 # the host build, the host build with sanitizers, the Windows build under
-# Wine (with a private Xvfb), the release package and a short fuzzing run.
+# Wine (with a private Xvfb), its dialogs again at 144 DPI, the release
+# (signed with a throwaway certificate, its MSI installed, upgraded and
+# removed in a fresh Wine prefix) and a short fuzzing run.
 # Installs what is missing first. Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -31,9 +33,15 @@ step "win32 tests under Wine"
 # One at a time: the dialog tests share the display and the Wine prefix.
 scripts/wine-env.sh ctest --preset win32 -j1
 
-step "release package"
-cmake --build --preset win32 --target release
-unzip -l build/release/vantor-2.0.5.0-win32.zip
+step "win32 dialog tests again at 144 DPI"
+# The same dialogs, larger: layout, columns, screenshots (dialog-144dpi.png).
+rm -f build/win32/screenshots/dialog-144dpi.png
+scripts/at-dpi.sh 144 ctest --preset win32 -j1 \
+  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|ManualPrinterWin32)\.'
+test -f build/win32/screenshots/dialog-144dpi.png || { echo "the dialogs did not run at 144 DPI" >&2; exit 1; }
+
+step "release package: signed zip and MSI; install, job, upgrade, downgrade, removal under Wine"
+scripts/package-test.sh
 
 step "fuzzing (libFuzzer, ASan, UBSan; ${VANTOR_FUZZ_SECONDS:-20} s per target)"
 scripts/fuzz.sh "${VANTOR_FUZZ_SECONDS:-20}"

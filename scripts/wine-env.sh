@@ -20,7 +20,9 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
   # Let Xvfb pick a free display number and tell us which.
   exec {fd}<> <(:)
-  Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Tall enough for the configuration dialog at 144 DPI (about 1150 pixels
+  # with its frame), which the test command also shows.
+  Xvfb -displayfd "$fd" -screen 0 1600x1400x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   read -r -t 20 num <&"$fd" || { echo "Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$num"

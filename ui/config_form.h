@@ -32,7 +32,8 @@ inline constexpr const char* kRunApiOnZuvezavi = "Run API on ZUVEZAVI Label othe
 inline constexpr const char* kRunTarvelOnly = "Run Tarvel Only";
 inline constexpr std::array<const char*, 2> kRunnerItems = {kRunApiOnZuvezavi, kRunTarvelOnly};
 
-// The parameter list's columns: header text and width in pixels.
+// The parameter list's columns: header text and width in pixels at 96 DPI
+// (the dialog scales them with its font, see ui/win32/win32_controls.cpp).
 inline constexpr const char* kParamColumnNo = "No.";
 inline constexpr int kParamColumnNoWidth = 30;
 inline constexpr const char* kParamColumnValue = "Value";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/version_text.h"
+#include "vantor_version.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ TEST(VersionText, VersionLineFromTheStoredString) {
         const char* line;
     };
     const Case cases[] = {
-        {"2, 0, 5, 0", "Version: 2.0.5.0"},
+        {VANTOR_VERSION_RC_TEXT, "Version: " VANTOR_VERSION_TEXT},  // this build's own
         {"", "Version: "},
         {"  1 ,2 ,  3  ", "Version: 1.2.3"},
         {"2.0 (beta, build 7)", "Version: 2.0{beta.build7}"},

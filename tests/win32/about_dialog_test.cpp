@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "support/ui_fixture.h"
 #include "tools/win32/ui_automation.h"
+#include "vantor_version.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ protected:
         ASSERT_NE(about, nullptr);
         EXPECT_EQ(GetWindow(about, GW_OWNER), dialog_);
         EXPECT_FALSE(IsWindowEnabled(dialog_)) << "modal over the configuration dialog";
-        EXPECT_EQ(uiauto::ItemText(about, IDC_ABOUT_VERSION), "Version: 2.0.5.0");
+        EXPECT_EQ(uiauto::ItemText(about, IDC_ABOUT_VERSION), "Version: " VANTOR_VERSION_TEXT);
         EXPECT_TRUE(uiauto::Answer(about, IDOK));
         EXPECT_TRUE(uiauto::WaitFor([&] { return IsWindowEnabled(dialog_) != FALSE; }, 5000));
     }
@@ -74,7 +75,7 @@ TEST_F(AboutBox, AboutButtonShowsTheTemplateAndTheFileVersion) {
         {-1, "Static", SS_ICON, false, nullptr, 11, 17, 20, 20},
         {-1, "Static", SS_LEFT, true, "Priority Tarvel connector (VANTOR)", 40, 10, 119, 8},
         {1, "Button", BS_DEFPUSHBUTTON, true, "OK", 178, 7, 50, 16},
-        {1013, "Static", SS_LEFT, true, "Version: 2.0.5.0", 40, 40, 119, 8},
+        {1013, "Static", SS_LEFT, true, "Version: " VANTOR_VERSION_TEXT, 40, 40, 119, 8},
     };
     const std::vector<uiauto::ControlInfo> controls = uiauto::Controls(about);
     ASSERT_EQ(controls.size(), std::size(expected));

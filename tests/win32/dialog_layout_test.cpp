@@ -77,6 +77,29 @@ const Expected kControls[] = {
     {1019, Kind::Edit, "", 85, 278, 208, 12},
 };
 
+// The DPI the dialog is drawn at (under Wine every process sees the system
+// DPI, DPI-aware or not).
+int ScreenDpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+// The width of `text` in the dialogs' font, MS Shell Dlg 8 pt, at `dpi`.
+int DialogTextWidth(const std::string& text, int dpi) {
+    HDC dc = GetDC(nullptr);
+    HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg");
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+
 // "control #N "text"" for failure messages. (Built by appending: GCC 12
 // warns falsely about "literal" + std::string at -O2.)
 std::string ControlLabel(std::size_t index, const char* text) {
@@ -309,14 +332,22 @@ TEST_F(ConfigDialogLayout, FirstStartWithoutSettingsFileShowsTheDefaults) {
                    IDC_LASTJOB_TVLCMDLINE, IDC_TEMPLATES_FOLDER, IDC_API_PROXY_EXE, IDC_BARTENDER_EXE_PATH})
         EXPECT_EQ(uiauto::ItemText(dialog, id), "") << id;
 
+    // 30 and 200 pixels at 96 DPI in Windows' dialog font (6 pixels a
+    // horizontal base unit), grown with the base unit: with the DPI (the
+    // test command runs this at 96 and at 144 DPI) and with Wine's wider
+    // font. Wide enough for the titles and the header's margins.
     const uiauto::ListViewState list = uiauto::ListView(GetDlgItem(dialog, IDC_PARAMS));
+    const int baseUnit = uiauto::DialogUnitsToPixels(0, 0, 4, 8).right;
+    const int dpi = ScreenDpi();
     ASSERT_EQ(list.columns.size(), 2u);
     EXPECT_EQ(list.columns[0].title, "No.");
-    EXPECT_EQ(list.columns[0].width, 30);
+    EXPECT_EQ(list.columns[0].width, MulDiv(30, baseUnit, 6));
     EXPECT_EQ(list.columns[0].format, LVCFMT_LEFT);
     EXPECT_EQ(list.columns[1].title, "Value");
-    EXPECT_EQ(list.columns[1].width, 200);
+    EXPECT_EQ(list.columns[1].width, MulDiv(200, baseUnit, 6));
     EXPECT_EQ(list.columns[1].format, LVCFMT_LEFT);
+    for (const uiauto::ListColumn& column : list.columns)
+        EXPECT_GE(column.width, DialogTextWidth(column.title, dpi) + MulDiv(12, dpi, 96)) << column.title;
     EXPECT_TRUE(list.rows.empty());
 
     // (The window's icons cannot be asked for from here: Wine refuses to

@@ -1,11 +1,14 @@
 // Pictures of the real configuration dialog and About box for a person to
-// look at: build/<folder>/screenshots/dialog.png and about.png. Taken by the
+// look at: build/<folder>/screenshots/dialog.png and about.png, or at another
+// DPI than 96 dialog-<dpi>dpi.png and about-<dpi>dpi.png (the test command
+// takes them at 96 and 144 DPI). Taken by the
 // UI driver inside a Wine virtual desktop, where Wine draws the window
 // frames and captions itself (plain Xvfb has no window manager to draw them).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -46,13 +49,38 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
         "[Settings]\r\nPrinter=Zebra ZT410\r\nMsgBoxDebug=0\r\nCopiesType=1\r\nRunApiType=3\r\n"
         "TemplatesFolder=C:\\Labels\r\nApiProxyExe=C:\\Api\\proxy.exe\r\nBartenderExePath=\r\n");
 
-    const std::string folder = testsupport::BuildDir() + "\\screenshots";
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    // (Names built by appending: GCC 12 warns wrongly about chained +.)
+    std::string suffix;
+    if (dpi != 96) {
+        suffix = "-";
+        suffix += std::to_string(dpi);
+        suffix += "dpi";
+    }
+    suffix += ".png";
+    std::string folder = testsupport::BuildDir();
+    folder += "\\screenshots";
     std::filesystem::create_directories(folder);
-    for (const char* name : {"dialog.png", "about.png"}) std::filesystem::remove(folder + "\\" + name);
+    std::string dialogPng = folder;
+    dialogPng += "\\dialog";
+    dialogPng += suffix;
+    std::string aboutPng = folder;
+    aboutPng += "\\about";
+    aboutPng += suffix;
+    for (const std::string& png : {dialogPng, aboutPng}) std::filesystem::remove(png);
+    const std::string shots = dir.File("shots");
+    std::filesystem::create_directories(shots);
 
-    std::string command = "C:\\windows\\explorer.exe /desktop=VantorShots,800x900 \"" +
+    // A virtual desktop with room for the dialog at this DPI (the dialog is
+    // about 740 pixels high at 96 DPI, 1110 at 144).
+    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, 309, 455);
+    const std::string desktop = std::to_string(std::max<LONG>(800, needed.right + 200)) + "x" +
+                                std::to_string(std::max<LONG>(900, needed.bottom + 160));
+    std::string command = "C:\\windows\\explorer.exe /desktop=VantorShots," + desktop + " \"" +
                           testsupport::ToolProgram("uidriver") + "\" shoot \"" + exe + "\" \"" +
-                          folder + "\"";
+                          shots + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -63,14 +91,16 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     ASSERT_TRUE(ended);
+    std::filesystem::copy_file(shots + "\\dialog.png", dialogPng);
+    std::filesystem::copy_file(shots + "\\about.png", aboutPng);
 
     // Frame and caption included: at least the client area's size.
     const RECT dialogSize = uiauto::DialogUnitsToPixels(0, 0, 309, 455);
-    const auto [dw, dh] = PngSize(folder + "\\dialog.png");
+    const auto [dw, dh] = PngSize(dialogPng);
     EXPECT_GE(dw, static_cast<std::uint32_t>(dialogSize.right));
     EXPECT_GT(dh, static_cast<std::uint32_t>(dialogSize.bottom));
     const RECT aboutSize = uiauto::DialogUnitsToPixels(0, 0, 235, 55);
-    const auto [aw, ah] = PngSize(folder + "\\about.png");
+    const auto [aw, ah] = PngSize(aboutPng);
     EXPECT_GE(aw, static_cast<std::uint32_t>(aboutSize.right));
     EXPECT_GT(ah, static_cast<std::uint32_t>(aboutSize.bottom));
 }

@@ -14,6 +14,7 @@
 #include "support/build_paths.h"
 #include "support/temp_dir.h"
 #include "ui/win32/file_version.h"
+#include "vantor_version.h"
 
 namespace {
 
@@ -105,7 +106,29 @@ protected:
 };
 
 TEST_F(VersionResource, TheConnectorsOwnFileVersion) {
-    EXPECT_EQ(Read(testsupport::ConnectorProgram()), std::make_pair(true, std::string("2, 0, 5, 0")));
+    EXPECT_EQ(Read(testsupport::ConnectorProgram()), std::make_pair(true, std::string(VANTOR_VERSION_RC_TEXT)));
+}
+
+// The numbers and both strings of the resource all come from project(VERSION).
+TEST_F(VersionResource, TheConnectorsNumbersAndProductVersionMatchTheBuildsVersion) {
+    const std::string exe = testsupport::ConnectorProgram();
+    DWORD ignored = 0;
+    std::vector<char> block(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const DWORD ms = MAKELONG(VANTOR_VERSION_MINOR, VANTOR_VERSION_MAJOR);
+    const DWORD ls = MAKELONG(VANTOR_VERSION_TWEAK, VANTOR_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
+    char* product = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
+                               reinterpret_cast<void**>(&product), &length));
+    EXPECT_STREQ(product, VANTOR_VERSION_RC_TEXT);
 }
 
 TEST_F(VersionResource, NoVersionResourceLeavesTheBufferAlone) {

@@ -57,6 +57,14 @@ void Win32FormControls::SetParamRows(const std::vector<ui::ParamRow>& rows) {
     HWND list = GetDlgItem(dialog_, IDC_PARAMS);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
 
+    // The widths are pixels of the dialog in its font, MS Shell Dlg 8 pt, at
+    // 96 DPI on Windows, where a horizontal dialog base unit is 6 pixels.
+    // They grow with the dialog's base unit, as the dialog's own layout
+    // does: at 120 or 144 DPI (the program is DPI-aware, so Windows no
+    // longer stretches its windows) and with a wider font (Wine's), so that
+    // "No." and "Value" are never cut.
+    RECT base{0, 0, 4, 8};
+    const int baseUnit = MapDialogRect(dialog_, &base) && base.right > 0 ? base.right : 6;
     struct Column {
         const char* title;
         int width;
@@ -67,7 +75,7 @@ void Win32FormControls::SetParamRows(const std::vector<ui::ParamRow>& rows) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = columns[i].width;
+        column.cx = MulDiv(columns[i].width, baseUnit, 6);
         column.pszText = const_cast<char*>(columns[i].title);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));

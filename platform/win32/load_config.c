@@ -1,0 +1,31 @@
+/* The load configuration of vantor.exe: tells the Windows loader to take the
+ * DLLs the program imports from the system folder only, never from the
+ * program's own folder or the current directory, so a DLL planted beside
+ * vantor.exe (in the label program's folder) is never loaded at start-up.
+ *
+ * DependentLoadFlags is honoured from Windows 10 1607 on; older Windows
+ * ignores it and searches as before (the program's folder first). For DLLs
+ * loaded later, main.cpp calls SetDefaultDllDirectories as its first act.
+ *
+ * The linker is meant to point the image's load-configuration directory at
+ * the symbol `_load_config_used`. Debian 12's mingw-w64 linker (binutils
+ * 2.40) does not, so tools/pe_load_config.py writes that entry after the
+ * link (a POST_BUILD step in CMakeLists.txt) and the test command reads it
+ * back. This file is linked into vantor.exe only. */
+#include <windows.h>
+
+#include <stddef.h>
+
+/* mingw-w64's header still calls DependentLoadFlags "Reserved1". */
+_Static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, Reserved1) == 0x36,
+               "DependentLoadFlags sits at offset 0x36 of the 32-bit load configuration");
+
+/* Size 0x40: the structure up to SecurityCookie, the form every 32-bit
+ * Windows reads. It ends before the SafeSEH table fields, so the image
+ * claims no SafeSEH table (none is built; the exceptions of this program are
+ * not frame-based SEH), and everything but the flag is left at zero: no
+ * security cookie, the process heap and critical sections as by default. */
+const IMAGE_LOAD_CONFIG_DIRECTORY32 _load_config_used = {
+    .Size = 0x40,
+    .Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32, /* DependentLoadFlags */
+};
