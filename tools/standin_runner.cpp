@@ -4,7 +4,9 @@
 //
 // Every run appends one record to <own name>.log beside itself (Tarvel.log for
 // Tarvel.exe) and exits with the number in <own name>.exitcode beside itself
-// (0 when that file is absent). A record:
+// (0 when that file is absent). That file, and the two below, may hold several
+// numbers separated by blanks: the n-th run (counted by the records already in
+// the log) takes the n-th, and every later run the last. A record:
 //
 //   [run]
 //   cmdline=<the exact command line it received>
@@ -19,6 +21,14 @@
 // Every run also appends "<own name> <exit code>" as one line to runners.log
 // beside itself, so a test can see the order in which several runners ran.
 //
+// Two more files beside it make it act as a slow or busy program would:
+//   <own name>.sleep   seconds to wait after the record is written, before
+//                      exiting (a label program that hangs);
+//   <own name>.helper  seconds: before that, it starts a helper, a copy of
+//                      itself that waits that long and then appends "done"
+//                      to <own name>.helper.log (a helper a label program
+//                      leaves running). The helper writes no record.
+//
 // Values are written with '%', CR and LF as %25, %0D and %0A, so a record
 // always reads back exactly.
 //
@@ -31,8 +41,13 @@
 #include <windows.h>
 #else
 #include <limits.h>
+#include <spawn.h>
 #include <unistd.h>
+extern char** environ;
 #endif
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -110,9 +125,56 @@ std::string RawLastJobValue(const std::string& ini, const std::string& key) {
     return "<absent>";
 }
 
+// The number for run `run` (0-based) of a file of blank-separated numbers:
+// the run-th, or the last; "" for no number.
+std::string PerRun(const std::string& numbers, int run) {
+    std::istringstream in(numbers);
+    std::string number, last;
+    for (int i = 0; in >> number; ++i) {
+        last = number;
+        if (i == run) break;
+    }
+    return last;
+}
+
+// The records already in a log.
+int RecordsIn(const std::string& log) {
+    int records = 0;
+    for (std::size_t at = log.find("[end]\n"); at != std::string::npos; at = log.find("[end]\n", at + 1))
+        ++records;
+    return records;
+}
+
+// Waits `seconds`, then appends "done" to `log`: the helper's whole life.
+int RunAsHelper(const std::string& seconds, const std::string& log) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(std::atof(seconds.c_str()) * 1000)));
+    std::ofstream(log, std::ios::binary | std::ios::app) << "done\n";
+    return 0;
+}
+
+// Starts a copy of this program as a helper that waits `seconds`.
+void StartHelper(const std::string& self, const std::string& seconds, const std::string& log) {
+#ifdef _WIN32
+    std::string line = "\"" + self + "\" --helper " + seconds + " \"" + log + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+#else
+    std::string program = self, flag = "--helper", wait = seconds, file = log;
+    char* args[] = {program.data(), flag.data(), wait.data(), file.data(), nullptr};
+    pid_t pid = 0;
+    posix_spawn(&pid, self.c_str(), nullptr, nullptr, args, environ);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--helper") return RunAsHelper(argv[2], argv[3]);
     const std::string self = OwnPath();
     const std::size_t slash = self.find_last_of("\\/");
     const std::string folder = self.substr(0, slash + 1);
@@ -144,9 +206,10 @@ int main(int argc, char** argv) {
     }
 #endif
 
-    bool codeFound = false;
-    const std::string codeText = ReadAll(folder + name + ".exitcode", codeFound);
-    const int code = codeFound ? std::atoi(codeText.c_str()) : 0;
+    bool found = false;
+    const int run = RecordsIn(ReadAll(folder + name + ".log", found));
+    const std::string codeText = PerRun(ReadAll(folder + name + ".exitcode", found), run);
+    const int code = std::atoi(codeText.c_str());
 
     std::ostringstream record;
     record << "[run]\n";
@@ -167,5 +230,10 @@ int main(int argc, char** argv) {
     std::ofstream order(folder + "runners.log", std::ios::binary | std::ios::app);
     order << name << " " << code << "\n";
     order.close();
+
+    const std::string helper = PerRun(ReadAll(folder + name + ".helper", found), run);
+    if (!helper.empty() && std::atof(helper.c_str()) > 0) StartHelper(self, helper, folder + name + ".helper.log");
+    const std::string sleep = PerRun(ReadAll(folder + name + ".sleep", found), run);
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(std::atof(sleep.c_str()) * 1000)));
     return code;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 
 #include "platform/platform.h"
 #include "platform/profile_engine.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 #include "support/temp_dir.h"
 
 extern char** environ;

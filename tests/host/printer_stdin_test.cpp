@@ -6,13 +6,14 @@
 #include <string>
 
 #include "launch/printer.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
+#include "support/test_text.h"
 
 namespace {
 
 using testsupport::ConnectorInstall;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 class ManualPrinterTest : public ::testing::Test {
 protected:

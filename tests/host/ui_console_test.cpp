@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/build_paths.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 #include "support/temp_dir.h"
 
 namespace {

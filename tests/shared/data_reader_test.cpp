@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "support/file_hold.h"
 #include "support/temp_dir.h"
+#include "support/test_text.h"
 
 namespace {
 
@@ -28,8 +29,8 @@ std::string Utf16(std::string_view ascii, bool mark = true) {
     return bytes;
 }
 
-bool NoLeadBytes(unsigned char) { return false; }
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using testsupport::NoLeadBytes;
+using testsupport::ShiftJisLead;
 
 const std::string kTwoCrLfLines = "A1\tA2\t5\r\nB1\tB2\t7\r\n";
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/connector_test.h"
-#include "support/file_hold.h"
 #include "support/job_fixture.h"
+#include "support/file_hold.h"
+#include "support/connector_install.h"
 
 namespace {
 
@@ -28,10 +28,10 @@ using testsupport::RunRecord;
 using testsupport::Quoted;
 
 
-class FaultJobTest : public testsupport::ConnectorTest {
+class FaultJobTest : public testsupport::JobFixture {
 protected:
     std::string Job(const std::string& data, const std::string& templateToken = "/F=Shelf") {
-        return ConnectorTest::Job(data, templateToken);
+        return JobFixture::Job(data, templateToken);
     }
 };
 

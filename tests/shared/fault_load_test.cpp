@@ -22,7 +22,7 @@
 
 #include "platform/platform.h"
 #include "support/build_paths.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 #include "support/wine.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "support/temp_dir.h"
+#include "support/test_text.h"
 #include "ui/config_form.h"
 #include "ui/form_controls.h"
 
@@ -25,12 +26,7 @@ using testsupport::ReadFileBytes;
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
 
-class NobodyThere : public platform::Interaction {
-public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
-    std::string AskPrinter() override { return std::string(); }
-};
+using testsupport::NobodyThere;
 
 class FormModel : public ::testing::Test {
 protected:

@@ -9,6 +9,7 @@
 #include "app/vantor_app.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
+#include "support/test_text.h"
 #include "ui/host_config.h"
 
 namespace {
@@ -20,9 +21,8 @@ using testsupport::WriteFileBytes;
 
 // The person at the screen: answers every question with `answer_` and
 // remembers what was asked.
-class Person : public platform::Interaction {
+class Person : public testsupport::NobodyThere {
 public:
-    void ShowMessage(const std::string&, const std::string&) override {}
     void ShowWarning(void* owner, const std::string& text, const std::string& caption) override {
         warnings.push_back({owner, text, caption});
     }
@@ -30,7 +30,6 @@ public:
         questions.push_back({owner, text, caption});
         return answer;
     }
-    std::string AskPrinter() override { return std::string(); }
 
     struct Question {
         void* owner;

@@ -1,6 +1,8 @@
 // The host's command line: tokens, the template name and the data file path.
 #include <gtest/gtest.h>
 
+#include "support/test_text.h"
+
 #include <string>
 #include <vector>
 
@@ -11,9 +13,8 @@ namespace {
 
 using Tokens = std::vector<std::string>;
 
-bool NoLeadBytes(unsigned char) { return false; }
-// Shift-JIS: a trail byte may be 0x5C, the backslash.
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using testsupport::NoLeadBytes;
+using testsupport::ShiftJisLead;
 
 TEST(SplitCommandLine, BlanksQuotesAndEmptyTokens) {
     struct Case {

@@ -3,13 +3,18 @@
 // runner's records and the LastJob section tell what happened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launch/printer.h"
 #include "platform/platform.h"
-#include "support/connector_test.h"
 #include "support/job_fixture.h"
+#include "support/connector_install.h"
 
 namespace {
 
@@ -25,10 +30,10 @@ std::string TwentyFields(int line) {
     return fields;
 }
 
-class JobTest : public testsupport::ConnectorTest {
+class JobTest : public testsupport::JobFixture {
 protected:
     std::string Job(const std::string& data, const std::string& templateToken = "/F=C:\\Labels\\Shelf.tvl") {
-        return ConnectorTest::Job(data, templateToken);
+        return JobFixture::Job(data, templateToken);
     }
 };
 
@@ -385,6 +390,226 @@ TEST_F(JobTest, StoredValuesCannotAddSectionsOrKeys) {
     ASSERT_EQ(Tarvel().size(), 1u);
     EXPECT_EQ(Tarvel()[0].cmdline, cleanRuns[0].cmdline);
     EXPECT_EQ(result.output.find("Debug"), std::string::npos) << result.output;
+}
+
+}  // namespace
+
+// ------------------------------------ the job journal, time-out, exit status, dry run
+
+namespace {
+
+using testsupport::JournalRecord;
+
+bool LooksLikeLocalTime(const std::string& t) {
+    // 2026-12-08T14:03:05.123+01:00
+    static const std::string shape = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
+    if (t.size() != shape.size()) return false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const bool ok = shape[i] == 'd' ? (t[i] >= '0' && t[i] <= '9')
+                        : shape[i] == '+' ? (t[i] == '+' || t[i] == '-')
+                                          : t[i] == shape[i];
+        if (!ok) return false;
+    }
+    return true;
+}
+
+TEST_F(JobTest, JournalOfAJob) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    testsupport::WriteFileBytes(install_.File("Tarvel.exitcode"), "0 3 0");
+    const std::string args = Job("one\t1\n" "two\t1\n" "three\t1\n");
+    Run(args);
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 3u);
+    const std::vector<JournalRecord> records = testsupport::ReadJournal(install_.File("journal.log"));
+    ASSERT_EQ(records.size(), 5u);
+    for (const JournalRecord& r : records) {
+        EXPECT_TRUE(LooksLikeLocalTime(r.time)) << r.time;
+        EXPECT_EQ(r.pid, records[0].pid);
+    }
+    EXPECT_EQ(records[0].kind, "job-start");
+    EXPECT_EQ(records[0].fields, (std::map<std::string, std::string>{
+                                     {"user", launch::CurrentUserName()}, {"cmdline", args},
+                                     {"template", "Shelf"}, {"datafile", install_.File("job.txt")},
+                                     {"lines", "3"}, {"data", "read"}}));
+    for (int i = 0; i < 3; ++i) {
+        const JournalRecord& r = records[static_cast<std::size_t>(i) + 1];
+        EXPECT_EQ(r.kind, "run");
+        EXPECT_EQ(r.fields.at("line"), std::to_string(i + 1));
+        EXPECT_EQ(r.fields.at("runner"), "label-program");
+        EXPECT_EQ(r.fields.at("cmdline"), runs[static_cast<std::size_t>(i)].cmdline);
+        EXPECT_EQ(r.fields.at("outcome"), "exited");
+        EXPECT_EQ(r.fields.at("exit"), i == 1 ? "3" : "0");
+        EXPECT_GE(std::stoi(r.fields.at("ms")), 0);
+    }
+    EXPECT_EQ(records[4].kind, "job-end");
+    EXPECT_EQ(records[4].fields.at("lines"), "3");
+    EXPECT_EQ(records[4].fields.at("failed"), "1");
+
+    // A job whose data file is missing and whose label program cannot start.
+    std::remove(install_.File("Tarvel.exe").c_str());
+    Run("/F=Shelf /D=" + Quoted(install_.File("missing.txt")));
+    const std::vector<JournalRecord> more = testsupport::ReadJournal(install_.File("journal.log"));
+    ASSERT_EQ(more.size(), 8u);
+    EXPECT_EQ(more[5].fields.at("data"), "unreadable");
+    EXPECT_EQ(more[5].fields.at("error"), install_.File("missing.txt") + " was not found.");
+    EXPECT_EQ(more[6].fields.at("outcome"), "not-started");
+    EXPECT_FALSE(more[6].fields.at("error").empty());
+    EXPECT_EQ(more[7].fields.at("failed"), "1");
+}
+
+TEST_F(JobTest, ConcurrentJobsKeepTheirJournalRecordsWhole) {
+    install_.WriteIni("[Settings]\r\nJournalFile=" + install_.File("journal.log") + "\r\n");
+    constexpr int kLines = 12;
+    std::vector<std::string> commandLines;
+    for (int j = 0; j < 2; ++j) {
+        std::string data;
+        for (int l = 0; l < kLines; ++l) data += "J" + std::to_string(j) + "L" + std::to_string(l) + "\t1\n";
+        const std::string file = install_.File("job" + std::to_string(j) + ".txt");
+        testsupport::WriteFileBytes(file, data);
+        commandLines.push_back("/F=Shelf /D=" + Quoted(file));
+    }
+    std::vector<std::thread> jobs;
+    for (const std::string& line : commandLines) jobs.emplace_back([&, line] { install_.RunConnector(line); });
+    for (std::thread& t : jobs) t.join();
+
+    std::map<std::string, std::vector<std::string>> kindsByPid;
+    for (const JournalRecord& r : testsupport::ReadJournal(install_.File("journal.log"))) {
+        ASSERT_NE(r.kind, "<torn>");
+        kindsByPid[r.pid].push_back(r.kind);
+    }
+    ASSERT_EQ(kindsByPid.size(), 2u);
+    for (const auto& [pid, kinds] : kindsByPid) {
+        ASSERT_EQ(kinds.size(), static_cast<std::size_t>(kLines + 2)) << pid;
+        EXPECT_EQ(kinds.front(), "job-start");
+        EXPECT_EQ(kinds.back(), "job-end");
+    }
+}
+
+TEST_F(JobTest, LargeJournalIsRotatedAtTheJobsStart) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\nJournalMaxKB=1\r\n");
+    const std::string old(2000, 'o');
+    testsupport::WriteFileBytes(install_.File("journal.log"), old);
+    testsupport::WriteFileBytes(install_.File("journal.log.1"), "older");
+    Run(Job("one\t1\n"));
+    EXPECT_EQ(testsupport::ReadFileBytes(install_.File("journal.log.1")), old);
+    EXPECT_EQ(testsupport::ReadJournal(install_.File("journal.log")).size(), 3u);
+    Run(Job("two\t1\n"));  // still small: appended to
+    EXPECT_EQ(testsupport::ReadJournal(install_.File("journal.log")).size(), 6u);
+}
+
+TEST_F(JobTest, RunnerPastTheTimeOutIsEndedWithItsHelper) {
+    install_.WriteIni("[Settings]\r\nRunTimeoutSeconds=1\r\nJournalFile=journal.log\r\n");
+    // The first line's runner starts a helper, then hangs; the second's ends at once.
+    testsupport::WriteFileBytes(install_.File("Tarvel.sleep"), "60 0");
+    testsupport::WriteFileBytes(install_.File("Tarvel.helper"), "2 0");
+    const auto started = std::chrono::steady_clock::now();
+    Run(Job("hangs\t1\n" "prints\t1\n"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    ASSERT_EQ(Tarvel().size(), 2u);
+    EXPECT_EQ(Tarvel()[1].cmdline, LabelLine(" /p /fm Param1 \"prints\""));
+    const std::vector<JournalRecord> records = testsupport::ReadJournal(install_.File("journal.log"));
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[1].fields.at("outcome"), "timed-out");
+    EXPECT_EQ(records[2].fields.at("outcome"), "exited");
+    // The helper went with the runner: it never writes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_FALSE(testsupport::FileExists(install_.File("Tarvel.helper.log")));
+
+    // A runner that ends in time leaves its helper running, as without a time-out.
+    testsupport::WriteFileBytes(install_.File("Tarvel.sleep"), "0");
+    testsupport::WriteFileBytes(install_.File("Tarvel.helper"), "0.3");
+    Run(Job("one\t1\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(testsupport::FileExists(install_.File("Tarvel.helper.log")));
+}
+
+TEST_F(JobTest, ExitStatusTellsTheHostWhatHappened) {
+    struct Case {
+        const char* name;
+        const char* exitStatus;
+        const char* exitCodes;
+        std::string data;  // "<missing>": no data file
+        uint32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"off", "", "3", "a\t1\n", 0},
+        {"every line printed", "1", "0", "a\t1\nb\t1\n", 0},
+        {"some lines failed", "1", "0 3", "a\t1\nb\t1\n", 10},
+        {"no line printed", "1", "3", "a\t1\nb\t1\n", 11},
+        {"no data line", "1", "0", "", 11},
+        {"unreadable data file", "1", "0", "<missing>", 12},
+        {"only exactly 1 turns it on", "2", "3", "a\t1\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        install_.WriteIni(std::string("[Settings]\r\nExitStatus=") + c.exitStatus + "\r\n");
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        testsupport::WriteFileBytes(install_.File("Tarvel.exitcode"), c.exitCodes);
+        const std::string args = c.data == "<missing>" ? "/F=Shelf /D=" + Quoted(install_.File("none.txt")) : Job(c.data);
+        const auto result = install_.RunConnector(args);
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, c.expected);
+    }
+}
+
+// The runner lines of a dry run's plan ("  <runner>: <command line>"), read back.
+std::vector<std::string> PlannedLines(const std::string& plan) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < plan.size()) {
+        std::size_t end = plan.find('\n', pos);
+        if (end == std::string::npos) end = plan.size();
+        const std::string line = plan.substr(pos, end - pos);
+        pos = end + 1;
+        for (const char* runner : {"  api-proxy: ", "  label-program: ", "  bartender: "})
+            if (line.rfind(runner, 0) == 0)
+                lines.push_back(testsupport::UnescapeRecordValue(line.substr(std::string(runner).size())));
+    }
+    return lines;
+}
+
+TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
+    install_.InstallRunner("ApiProxy.exe");
+    install_.InstallRunner("Bartend.exe");
+    const std::string proxy = Quoted(install_.Folder() + "ApiProxy.exe") + " /job";
+    struct Case {
+        const char* name;
+        std::string settings;
+        const char* dryRun;  // the token as written, and where
+    };
+    const std::vector<Case> cases = {
+        {"proxy, then the label program on the template's printer",
+         "[Settings]\r\nRunApiType=2\r\nApiProxyExe=" + proxy +
+             "\r\nPrinter=ByTemplate\r\nJournalFile=journal.log\r\n[TemplatePrinter]\r\nShelf=Label1\r\n",
+         "/DRYRUN "},
+        {"Bartender gets the command line without the token",
+         "[Settings]\r\nBartenderExePath=" + Quoted(install_.Folder() + "Bartend.exe") + " /AF\r\n", " /dryRun"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        install_.WriteIni(c.settings + "[LastJob]\r\nCmdLine=earlier\r\n");
+        for (const char* log : {"Tarvel.log", "ApiProxy.log", "Bartend.log", "runners.log"})
+            testsupport::WriteFileBytes(install_.File(log), "");
+        std::remove(install_.File("journal.log").c_str());
+        const std::string args = Job("a\tx\t2\r\n" "b\ty\t1\r\n");
+        const std::string before = install_.IniBytes();
+        const std::string token = c.dryRun;
+        const auto plan = Run(token.front() == ' ' ? args + token : token + args);
+        EXPECT_TRUE(install_.RunnerOrder().empty()) << "a dry run starts nothing";
+        EXPECT_EQ(install_.IniBytes(), before) << "a dry run writes nothing";
+        EXPECT_FALSE(testsupport::FileExists(install_.File("journal.log")));
+        EXPECT_NE(plan.output.find("Dry run"), std::string::npos) << plan.output;
+
+        Run(args);
+        std::vector<std::string> started;
+        for (const char* runner : {"ApiProxy", "Tarvel", "Bartend"})
+            for (const RunRecord& run : install_.Runs(runner)) started.push_back(run.cmdline);
+        std::vector<std::string> planned = PlannedLines(plan.output);
+        std::sort(started.begin(), started.end());
+        std::sort(planned.begin(), planned.end());
+        EXPECT_EQ(planned, started) << plan.output;
+        EXPECT_FALSE(started.empty());
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // connector's folder: pure text.
 #include <gtest/gtest.h>
 
+#include "support/test_text.h"
+
 #include <string>
 #include <vector>
 
@@ -14,8 +16,8 @@ namespace {
 using launch::PrinterSwitch;
 using launch::TvlCmdLine;
 
-bool NoLeadBytes(unsigned char) { return false; }
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using testsupport::NoLeadBytes;
+using testsupport::ShiftJisLead;
 
 TEST(TvlCmdLine, TheTwoWorkedExamples) {
     const std::vector<std::string> params = {"12", "A B"};

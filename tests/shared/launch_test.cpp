@@ -11,7 +11,8 @@
 #include "launch/printer.h"
 #include "launch/product_run.h"
 #include "platform/platform.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
+#include "support/test_text.h"
 
 namespace {
 
@@ -19,10 +20,8 @@ using testsupport::ConnectorInstall;
 using testsupport::RunRecord;
 
 // A person who answers the print dialog with a fixed name ("" is Cancel).
-class PrinterPerson : public platform::Interaction {
+class PrinterPerson : public testsupport::NobodyThere {
 public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
     std::string AskPrinter() override {
         ++asked;
         return answer;
@@ -31,7 +30,7 @@ public:
     int asked = 0;
 };
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 class LaunchTest : public ::testing::Test {
 protected:

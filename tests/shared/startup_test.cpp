@@ -13,13 +13,12 @@
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
+#include "support/test_text.h"
 
 namespace {
 
-bool NoLeadBytes(unsigned char) { return false; }
-// Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xFC; trail bytes may be 0x40-0xFC,
-// so a trail byte can look like a blank-free ASCII character such as '\\'.
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using testsupport::NoLeadBytes;
+using testsupport::ShiftJisLead;
 
 TEST(CommandLineText, RemovesProgramNameAndFollowingBlanks) {
     struct Case {
@@ -50,12 +49,7 @@ TEST(CommandLineText, TakesDoubleByteCharactersWhole) {
     EXPECT_EQ(CommandLineText(raw, NoLeadBytes), "x\\vantor.exe /F=a");
 }
 
-class NullInteraction : public platform::Interaction {
-public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
-    std::string AskPrinter() override { return std::string(); }
-};
+using NullInteraction = testsupport::NobodyThere;
 
 std::string Sep() { return std::string(1, platform::PathSeparator()); }
 

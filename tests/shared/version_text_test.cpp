@@ -2,6 +2,8 @@
 // resource to "Version: ...".
 #include <gtest/gtest.h>
 
+#include "support/test_text.h"
+
 #include <string>
 
 #include "ui/version_text.h"
@@ -9,8 +11,8 @@
 
 namespace {
 
-bool NoLeadBytes(unsigned char) { return false; }
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using testsupport::NoLeadBytes;
+using testsupport::ShiftJisLead;
 
 TEST(VersionText, SubBlockNamesTheFirstTranslationInUpperCaseHex) {
     EXPECT_EQ(ui::FileVersionSubBlock(0x0409, 0x04E4), "\\StringFileInfo\\040904E4\\FileVersion");

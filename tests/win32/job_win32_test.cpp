@@ -10,13 +10,14 @@
 
 #include "platform/platform.h"
 #include "support/file_hold.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
+#include "support/test_text.h"
 
 namespace {
 
 using testsupport::ConnectorInstall;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 TEST(RunnerWin32, StartedHiddenWithItsRecordsInPlace) {
     ConnectorInstall install;

@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "launch/printer.h"
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
+#include "support/test_text.h"
 
 namespace {
 
 using testsupport::ConnectorInstall;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+using testsupport::Quoted;
 
 TEST(ManualPrinterWin32, CancelStartsNothing) {
     ConnectorInstall install;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/job_fixture.h"
+#include "support/connector_install.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,9 +25,7 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-namespace {
-
-std::string Unescape(std::string_view value) {
+std::string UnescapeRecordValue(std::string_view value) {
     std::string out;
     for (std::size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '%' && i + 2 < value.size()) {
@@ -40,6 +38,8 @@ std::string Unescape(std::string_view value) {
     }
     return out;
 }
+
+namespace {
 
 bool SameLetters(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -86,7 +86,7 @@ std::vector<RunRecord> ReadRunRecords(const std::string& logPath) {
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
         const std::string_view name = line.substr(0, equals);
-        const std::string value = Unescape(line.substr(equals + 1));
+        const std::string value = UnescapeRecordValue(line.substr(equals + 1));
         if (name == "cmdline") current.cmdline = value;
         else if (name == "cmdline-source") current.cmdlineSource = value;
         else if (name == "argv") current.argv.push_back(value);
@@ -94,6 +94,45 @@ std::vector<RunRecord> ReadRunRecords(const std::string& logPath) {
         else if (name == "ini.CmdLine") current.iniCmdLine = value;
         else if (name == "ini.TvlCmdLine") current.iniTvlCmdLine = value;
         else if (name == "exit") current.exit = std::stoi(value);
+    }
+    return records;
+}
+
+std::vector<JournalRecord> ReadJournal(const std::string& path) {
+    std::vector<JournalRecord> records;
+    if (!FileExists(path)) return records;
+    const std::string bytes = ReadFileBytes(path);
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t end = bytes.find('\n', pos);
+        const bool whole = end != std::string::npos;
+        if (!whole) end = bytes.size();
+        std::vector<std::string> columns;
+        for (std::size_t start = pos;;) {
+            const std::size_t tab = bytes.find('\t', start);
+            if (tab == std::string::npos || tab >= end) {
+                columns.push_back(bytes.substr(start, end - start));
+                break;
+            }
+            columns.push_back(bytes.substr(start, tab - start));
+            start = tab + 1;
+        }
+        pos = end + 1;
+        JournalRecord record;
+        if (!whole || columns.size() < 3) {
+            record.kind = "<torn>";
+            records.push_back(record);
+            continue;
+        }
+        record.time = columns[0];
+        record.pid = columns[1];
+        record.kind = columns[2];
+        for (std::size_t i = 3; i < columns.size(); ++i) {
+            const std::size_t equals = columns[i].find('=');
+            if (equals == std::string::npos) record.kind = "<torn>";
+            else record.fields[columns[i].substr(0, equals)] = UnescapeRecordValue(columns[i].substr(equals + 1));
+        }
+        records.push_back(record);
     }
     return records;
 }
