@@ -40,7 +40,7 @@ report() {
   echo "--- command lines the label program received (Tarvel.log):"
   if [ -f "$dir/Tarvel.log" ]; then
     # %0D, %0A and %25 stand for CR, LF and % in the log.
-    sed -n 's/^cmdline=//p' "$dir/Tarvel.log" | sed 's/%0D/\\r/g; s/%0A/\\n/g; s/%25/%/g'
+    sed -n 's/^cmdline=//p' "$dir/Tarvel.log" | sed 's/%0D/\\r/g; s/%0A/\\n/g; s/%09/\\t/g; s/%25/%/g'
   else
     echo "(none: the label program did not run)"
   fi
