@@ -74,22 +74,51 @@ std::string ExtractLine(std::string_view bytes, int lineIndex) {
     return std::string(bytes.substr(start, end - start));
 }
 
-std::string DecodeLine(std::string_view body, DataEncoding encoding) {
-    if (encoding == DataEncoding::Utf16Le) {
-        std::u16string units;
-        units.reserve(body.size() / 2);
-        for (std::size_t i = 0; i + 1 < body.size(); i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(body[i]) |
-                                                  (static_cast<unsigned char>(body[i + 1]) << 8));
-            if (unit == 0) break;
-            units += unit;
-        }
-        return platform::Utf16ToAnsi(units);
+namespace {
+
+// The UTF-16 units of a line's bytes, up to the first zero unit.
+std::u16string Utf16UnitsOf(std::string_view body) {
+    std::u16string units;
+    units.reserve(body.size() / 2);
+    for (std::size_t i = 0; i + 1 < body.size(); i += 2) {
+        char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(body[i]) |
+                                              (static_cast<unsigned char>(body[i + 1]) << 8));
+        if (unit == 0) break;
+        units += unit;
     }
-    std::size_t zero = body.find('\0');
-    if (zero != std::string_view::npos) body = body.substr(0, zero);
-    if (encoding == DataEncoding::Utf8) return platform::Utf8ToAnsi(body);
-    return std::string(body);
+    return units;
+}
+
+// A narrow line's bytes up to the first zero byte.
+std::string_view UpToZero(std::string_view body) {
+    const std::size_t zero = body.find('\0');
+    return zero == std::string_view::npos ? body : body.substr(0, zero);
+}
+
+}  // namespace
+
+std::string DecodeLine(std::string_view body, DataEncoding encoding) {
+    switch (encoding) {
+    case DataEncoding::Utf16Le:
+        return platform::Utf16ToAnsi(Utf16UnitsOf(body));
+    case DataEncoding::Utf8:
+        return platform::Utf8ToAnsi(UpToZero(body));
+    case DataEncoding::Ansi:
+        break;
+    }
+    return std::string(UpToZero(body));
+}
+
+std::string DecodeLineUnicode(std::string_view body, DataEncoding encoding) {
+    switch (encoding) {
+    case DataEncoding::Utf16Le:
+        return platform::Utf16ToUtf8(Utf16UnitsOf(body));
+    case DataEncoding::Utf8:
+        return std::string(UpToZero(body));
+    case DataEncoding::Ansi:
+        break;
+    }
+    return platform::AnsiToUtf8(UpToZero(body));
 }
 
 std::string PickField(std::string_view line, int fieldNumber, text::LeadByteRule isLead) {
@@ -226,15 +255,28 @@ int DataFile::LineCount() const { return opened_ ? static_cast<int>(lines_.size(
 
 std::string DataFile::Field(int lineIndex, int fieldNumber) const {
     if (!opened_) return std::string();
-    if (lineIndex != decodedIndex_) {
-        decoded_.clear();
-        if (lineIndex >= 0 && static_cast<std::size_t>(lineIndex) < lines_.size()) {
-            const auto [start, end] = lines_[static_cast<std::size_t>(lineIndex)];
-            decoded_ = DecodeLine(std::string_view(bytes_).substr(start, end - start), encoding_);
-        }
-        decodedIndex_ = lineIndex;
-    }
+    Decode(lineIndex);
     return PickField(decoded_, fieldNumber);
+}
+
+std::string DataFile::UnicodeField(int lineIndex, int fieldNumber) const {
+    if (!opened_ || !Unicode()) return std::string();
+    Decode(lineIndex);
+    // UTF-8 has no trail byte below 0x80: a tab is always a tab.
+    return PickField(decodedUnicode_, fieldNumber, [](unsigned char) { return false; });
+}
+
+void DataFile::Decode(int lineIndex) const {
+    if (lineIndex == decodedIndex_) return;
+    decoded_.clear();
+    decodedUnicode_.clear();
+    if (lineIndex >= 0 && static_cast<std::size_t>(lineIndex) < lines_.size()) {
+        const auto [start, end] = lines_[static_cast<std::size_t>(lineIndex)];
+        const std::string_view body = std::string_view(bytes_).substr(start, end - start);
+        decoded_ = DecodeLine(body, encoding_);
+        if (Unicode()) decodedUnicode_ = DecodeLineUnicode(body, encoding_);
+    }
+    decodedIndex_ = lineIndex;
 }
 
 }  // namespace job

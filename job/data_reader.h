@@ -8,7 +8,9 @@
 // (FF FE) is UTF-16 and its lines end at 16-bit line-feed units; a file that
 // starts with the UTF-8 mark (EF BB BF) is UTF-8; any other file is ANSI text
 // in the system code page, its lines ending at line-feed bytes. A carriage
-// return before a line feed stays part of its line. Decoded text is ANSI.
+// return before a line feed stays part of its line. Decoded text is ANSI;
+// the fields of a Unicode file can also be had as UTF-8 with every character
+// kept (DataFile::UnicodeField), for the label program.
 //
 // The whole file is read, up to kMaxDataFileBytes (far beyond any label job;
 // it keeps a runaway source such as a device from exhausting memory).
@@ -55,6 +57,10 @@ std::string ExtractLine(std::string_view bytes, int lineIndex);
 // converted; ANSI bytes up to the first zero byte.
 std::string DecodeLine(std::string_view line, DataEncoding encoding);
 
+// One extracted line as UTF-8 text, every character kept: the Unicode
+// encodings decoded, ANSI text converted from the code page.
+std::string DecodeLineUnicode(std::string_view line, DataEncoding encoding);
+
 // Field `fieldNumber` of a decoded line, with each double quote replaced by
 // two apostrophes. A negative number gives the text after the last tab (the
 // whole line without tabs); field n >= 1 is the text that the n-th tab ends,
@@ -99,9 +105,18 @@ public:
     // file could not be opened (the job says why: OpenFailureMessage).
     std::string Field(int lineIndex, int fieldNumber) const;
 
+    // Whether the file is Unicode text (UTF-16, or UTF-8 with its mark), whose
+    // characters the ANSI code page may lack.
+    bool Unicode() const { return opened_ && encoding_ != DataEncoding::Ansi; }
+    // The same field as Field in a Unicode file, as UTF-8 with every
+    // character kept; "" for an ANSI file.
+    std::string UnicodeField(int lineIndex, int fieldNumber) const;
+
 private:
     DataFile() = default;
     void IndexLines();
+    // Decodes line `lineIndex` into the cache below, unless it is there.
+    void Decode(int lineIndex) const;
 
     std::string path_;
     bool opened_ = false;
@@ -114,7 +129,8 @@ private:
     // The last line decoded, since a job reads 21 or 22 fields of one line in
     // a row.
     mutable int decodedIndex_ = -1;
-    mutable std::string decoded_;
+    mutable std::string decoded_;         // ANSI
+    mutable std::string decodedUnicode_;  // UTF-8, for a Unicode file
 };
 
 }  // namespace job

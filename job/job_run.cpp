@@ -101,6 +101,8 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     JobSummary summary;
     summary.dataRead = data.Opened();
     std::vector<std::string> params(key::kParamCount);
+    // The values as UTF-8 with every character kept, for a Unicode data file.
+    std::vector<std::string> unicodeParams(key::kParamCount);
     // Set once per job: a line that does not change them passes on the
     // previous line's values.
     int lastParamIndex = 0;
@@ -115,6 +117,16 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
                                 params[static_cast<std::size_t>(j)]);
             if (!params[static_cast<std::size_t>(j)].empty()) lastParamIndex = j;
         }
+        // Values the ANSI code page cannot represent reach the label program
+        // through a Unicode command line; otherwise all stays ANSI.
+        bool unicode = false;
+        if (data.Unicode()) {
+            for (int j = 0; j < key::kParamCount; ++j) {
+                std::string& value = unicodeParams[static_cast<std::size_t>(j)];
+                value = data.UnicodeField(line, j + 1);
+                unicode = unicode || !platform::AnsiCanHold(value);
+            }
+        }
         const CopiesChoice copiesChoice = ChooseCopies(
             ReadSettingInt(app, section::kSettings, key::kCopiesType, defaults::kInt), copies,
             [&] { return field(line, job::kLastField); }, [&] { return field(line, kCopiesField); });
@@ -127,7 +139,8 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
         LineDone done;
         done.line = line + 1;
         done.launch =
-            launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies, commandLine);
+            launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies, commandLine,
+                                   unicode ? &unicodeParams : nullptr);
         // A failed or cancelled launch does not stop the job: the next line
         // is launched all the same.
         ++summary.lines;

@@ -29,7 +29,11 @@ const char* OutcomeName(platform::ProcessOutcome::State state) {
 }  // namespace
 
 std::string JournalField(const char* name, std::string_view ansiValue) {
-    return std::string("\t") + name + "=" + text::EscapeRecordValue(platform::AnsiToUtf8(ansiValue));
+    return JournalFieldUtf8(name, platform::AnsiToUtf8(ansiValue));
+}
+
+std::string JournalFieldUtf8(const char* name, std::string_view utf8Value) {
+    return std::string("\t") + name + "=" + text::EscapeRecordValue(utf8Value);
 }
 
 JobJournal::JobJournal(std::string path)
@@ -62,7 +66,9 @@ void JobJournal::LineFinished(const LineDone& line) {
     for (const launch::RunnerOutcome& runner : line.launch.runners) {
         const platform::ProcessOutcome& process = runner.process;
         std::string fields = number + JournalField("runner", launch::RunnerName(runner.runner)) +
-                             JournalField("cmdline", runner.commandLine) +
+                             (runner.unicodeCommandLine.empty()
+                                  ? JournalField("cmdline", runner.commandLine)
+                                  : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
                              JournalField("outcome", OutcomeName(process.state));
         if (process.state == platform::ProcessOutcome::State::Exited)
             fields += JournalField("exit", std::to_string(process.exitCode));

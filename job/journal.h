@@ -49,5 +49,6 @@ private:
 std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app);
 
 // One "name=value" field of a record, with its leading tab, the value in
-// UTF-8 and escaped.
+// UTF-8 and escaped: from ANSI text, or from UTF-8 text as it is.
 std::string JournalField(const char* name, std::string_view ansiValue);
+std::string JournalFieldUtf8(const char* name, std::string_view utf8Value);

@@ -75,11 +75,13 @@ bool LaunchOutcome::Failed() const {
 
 LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateName,
                              const std::vector<std::string>& params, int lastParamIndex, int copies,
-                             const std::string& hostCommandLine) {
+                             const std::string& hostCommandLine,
+                             const std::vector<std::string>* unicodeParams) {
     ProductJob job;
     job.templatePath = TemplatePath(app, templateName);
     job.templateName = templateName;
     job.params = &params;
+    job.unicodeParams = unicodeParams;
     job.lastParamIndex = lastParamIndex;
     job.copies = copies;
     job.hostCommandLine = hostCommandLine;

@@ -49,7 +49,8 @@ const char* RunnerName(Runner runner);
 // One runner a launch started, or planned to start.
 struct RunnerOutcome {
     Runner runner = Runner::LabelProgram;
-    std::string commandLine;           // exactly as started
+    std::string commandLine;           // exactly as started (ANSI)
+    std::string unicodeCommandLine;    // UTF-8, when it was started from this instead
     platform::ProcessOutcome process;  // what became of it
     bool planned = false;              // planning mode: not started on purpose
 
@@ -74,9 +75,13 @@ struct LaunchOutcome {
 
 // Prints one label record: resolves the template, reads RunApiType and
 // RunTimeoutSeconds and runs the API proxy and/or the product, one after the
-// other, waiting for each.
+// other, waiting for each. `unicodeParams`, when given, are `params` as UTF-8
+// with every character kept, because a Unicode data file holds characters the
+// ANSI code page lacks: the label program then gets its command line in
+// Unicode (TvlCmdLine records the ANSI form, as always).
 LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateName,
                              const std::vector<std::string>& params, int lastParamIndex, int copies,
-                             const std::string& hostCommandLine);
+                             const std::string& hostCommandLine,
+                             const std::vector<std::string>* unicodeParams = nullptr);
 
 }  // namespace launch

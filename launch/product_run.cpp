@@ -27,15 +27,16 @@ std::string BartenderCmdLine(const std::string& bartenderPath, const std::string
 }
 
 RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
-                          const platform::RunOptions& options) {
+                          const platform::RunOptions& options, const std::string& unicodeCommandLine) {
     RunnerOutcome outcome;
     outcome.runner = runner;
     outcome.commandLine = commandLine;
+    outcome.unicodeCommandLine = unicodeCommandLine;
     if (app.Planning()) {
         outcome.planned = true;
         return outcome;
     }
-    outcome.process = platform::RunHidden(commandLine, options);
+    outcome.process = platform::RunHidden(commandLine, options, unicodeCommandLine);
     return outcome;
 }
 
@@ -60,7 +61,14 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
         TvlCmdLine(job.connectorFolder, job.templatePath, job.copies, printer.printerSwitch,
                    job.params ? *job.params : kNoParams, job.lastParamIndex);
     WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, line);
-    outcome.runners.push_back(StartRunner(app, Runner::LabelProgram, line, job.options));
+    // The same line with the values in every character the data file has,
+    // the rest (all ANSI text) converted from the code page.
+    std::string unicodeLine;
+    if (job.unicodeParams)
+        unicodeLine = TvlCmdLine(platform::AnsiToUtf8(job.connectorFolder), platform::AnsiToUtf8(job.templatePath),
+                                 job.copies, platform::AnsiToUtf8(printer.printerSwitch), *job.unicodeParams,
+                                 job.lastParamIndex);
+    outcome.runners.push_back(StartRunner(app, Runner::LabelProgram, line, job.options, unicodeLine));
 }
 
 }  // namespace launch

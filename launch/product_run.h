@@ -29,15 +29,18 @@ std::string TvlCmdLine(const std::string& connectorFolder, const std::string& te
 std::string BartenderCmdLine(const std::string& bartenderPath, const std::string& hostCommandLine);
 
 // Starts `commandLine` as a hidden process and waits for its end (or the
-// time-out of `options`); in planning mode starts nothing and says so.
+// time-out of `options`), from `unicodeCommandLine` when that is not empty;
+// in planning mode starts nothing and says so.
 RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
-                          const platform::RunOptions& options);
+                          const platform::RunOptions& options,
+                          const std::string& unicodeCommandLine = std::string());
 
 // What a launch hands to the product run.
 struct ProductJob {
     std::string templatePath;     // resolved; upper case in run mode 3
     std::string templateName;     // as the host passed it
     const std::vector<std::string>* params = nullptr;
+    const std::vector<std::string>* unicodeParams = nullptr;  // see LaunchPrintJob
     int lastParamIndex = 0;
     int copies = 1;
     std::string hostCommandLine;

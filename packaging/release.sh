@@ -6,7 +6,9 @@
 # leaves in OUTDIR
 #   vantor-VERSION/              the release's files: vantor.exe,
 #                                vantor.sample.ini, admin-guide.md (its version
-#                                line filled in) and images/
+#                                line filled in), images/ and policy/ (the
+#                                Group Policy template vantor.admx and
+#                                en-US/vantor.adml)
 #   vantor-VERSION-win32.zip     that folder, zipped (not with --msi-only)
 #   vantor-VERSION-win32.msi     the Windows Installer package (vantor.wxs)
 #
@@ -82,6 +84,9 @@ cp "$EXE" "$STAGE/vantor.exe"
 sign "$STAGE/vantor.exe"
 cp "$ROOT/docs/vantor.sample.ini" "$STAGE/"
 cp "$ROOT/docs/images/"*.png "$STAGE/images/"
+mkdir -p "$STAGE/policy/en-US"
+cp "$ROOT/packaging/vantor.admx" "$STAGE/policy/"
+cp "$ROOT/packaging/en-US/vantor.adml" "$STAGE/policy/en-US/"
 # The guide's version line, "Version: ..." under its title, names this release.
 awk -v version="$VERSION" '
   !done && /^Version: / { print "Version " version " (`vantor.exe`)"; done = 1; next }

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,16 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
 bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 
+// The value an administrator's policy sets for the setting `name` of the
+// connector, which then holds instead of the settings file's (locked
+// settings for shared machines); nothing when no policy names it.
+// Win32: the value `name` of HKLM\SOFTWARE\Policies\Vantor (shared by the
+// 32-bit and 64-bit registry views), a string as it is, a DWORD as its
+// decimal number. POSIX: the key `name` of section [Settings] in
+// /etc/vantor/policy.ini, taken only while that file belongs to root and no
+// one else may write it.
+std::optional<std::string> PolicyValue(const std::string& name);
+
 // ------------------------------------------------------------- 3. data files
 
 // Why a file could not be opened. Each platform maps its own error codes onto
@@ -164,6 +175,15 @@ std::string AnsiToUtf8(std::string_view text);
 // UTF-8 text to the ANSI code page, as Utf16ToAnsi.
 std::string Utf8ToAnsi(std::string_view text);
 
+// UTF-16 little-endian text to UTF-8, every character kept (a lone surrogate
+// becomes U+FFFD on Win32 and '?' on POSIX).
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Whether every character of UTF-8 text has an exact form in the ANSI code
+// page (no default character, no "best fit" stand-in). POSIX: always, its
+// ANSI text being UTF-8.
+bool AnsiCanHold(std::string_view utf8);
+
 // Upper-cases ANSI text with the system's rules, double-byte characters kept
 // whole (Win32: CharUpperA).
 std::string UpperCaseAnsi(std::string_view text);
@@ -200,11 +220,16 @@ struct ProcessOutcome {
     std::chrono::system_clock::time_point ended;    // when its end was seen
 };
 
-// Starts `commandLine` as a hidden process (Win32: CreateProcessA with
-// STARTF_USESHOWWINDOW and SW_HIDE; POSIX: the line split the way the
+// Starts `commandLine` (ANSI text) as a hidden process (Win32: CreateProcessA
+// with STARTF_USESHOWWINDOW and SW_HIDE; POSIX: the line split the way the
 // Microsoft C runtime splits it, then posix_spawnp) and waits for its end, or
-// until the time-out of `options`.
-ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options = {});
+// until the time-out of `options`. When `unicodeCommandLine` is not empty it
+// is the same command line in UTF-8, holding characters the ANSI code page
+// cannot represent: Win32 then starts the process with CreateProcessW from it
+// (a program that reads its command line as ANSI gets the system's ANSI form
+// of it); POSIX starts it from that text.
+ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options = {},
+                         const std::string& unicodeCommandLine = std::string());
 
 // RunHidden without a time-out, keeping only its exit code: false, with
 // `exitCode` left as it was, when the process could not be started.

@@ -271,6 +271,8 @@ std::optional<std::string> ReadValue(std::string_view fileBytes, std::string_vie
     return Lookup<char>(fileBytes, section, key);
 }
 
+}  // namespace
+
 // GetPrivateProfileIntA's conversion (that of RtlUnicodeStringToInteger with
 // base 0): skip leading characters up to 0x20, take one optional "+" or "-",
 // then a lower-case "0x", "0o" or "0b" picks base 16, 8 or 2 (else base 10),
@@ -305,7 +307,6 @@ int ParseInt(std::string_view s) {
     return static_cast<int>(sum);  // two's complement, as Windows returns it
 }
 
-}  // namespace
 
 std::string GetString(std::string_view fileBytes, std::string_view section, std::string_view key,
                       std::string_view defaultText, std::size_t bufferSize) {

@@ -34,6 +34,9 @@ std::string GetString(std::string_view fileBytes, std::string_view section, std:
 int GetInt(std::string_view fileBytes, std::string_view section, std::string_view key,
            int defaultValue);
 
+// A value's text read as GetPrivateProfileIntA reads it (see profile_engine.cpp).
+int ParseInt(std::string_view text);
+
 // The file's new bytes after WritePrivateProfileStringA(section, key, value):
 // the key's value replaced in place, or the key added to its section, or the
 // section added at the end. Every other byte stays as it was.

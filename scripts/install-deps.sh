@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(cmake make g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 mingw-w64-tools
           wine wine32:i386 xvfb xauth xdotool imagemagick zip unzip file python3
-          wixl msitools osslsigncode openssl)
+          wixl msitools osslsigncode openssl libxml2-utils)
 
 missing=()
 for p in "${packages[@]}"; do

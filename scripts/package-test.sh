@@ -73,12 +73,14 @@ build_and_check() {
   local listing
   listing="$(unzip -Z1 "$ZIP" | sort | tr '\n' ' ')"
   local n="vantor-$VERSION"
-  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/vantor.exe $n/vantor.sample.ini " ] ||
+  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/policy/ $n/policy/en-US/ $n/policy/en-US/vantor.adml $n/policy/vantor.admx $n/vantor.exe $n/vantor.sample.ini " ] ||
     fail "the zip holds: $listing"
+  xmllint --noout "$stage/policy/vantor.admx" "$stage/policy/en-US/vantor.adml" ||
+    fail "the Group Policy template is not well-formed XML"
   unzip -p "$ZIP" "$n/vantor.exe" | cmp -s - "$stage/vantor.exe" || fail "the zip's vantor.exe is not the signed one"
   unzip -p "$ZIP" "$n/admin-guide.md" | sed -n 3p | grep -qx "Version $VERSION (\`vantor.exe\`)" ||
     fail "the released guide does not name version $VERSION"
-  ok "zip: the signed program, the sample settings, the guide of $VERSION"
+  ok "zip: the signed program, the sample settings, the guide of $VERSION, the policy template"
 
   # The package's Start-menu shortcut opens the configuration dialog: the
   # program without arguments.

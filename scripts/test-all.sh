@@ -33,6 +33,11 @@ step "win32 tests under Wine"
 # One at a time: the dialog tests share the display and the Wine prefix.
 scripts/wine-env.sh ctest --preset win32 -j1
 
+step "win32 text tests again with a double-byte ANSI code page (932)"
+# Wine takes a process's ANSI code page from its locale (LC_ALL; no system
+# locale needs to be installed for that).
+LC_ALL=ja_JP.UTF-8 scripts/wine-env.sh ctest --preset win32 -j1 -R 'CharactersOf|DataReader'
+
 step "win32 dialog tests again at 144 DPI"
 # The same dialogs, larger: layout, columns, screenshots (dialog-144dpi.png).
 rm -f build/win32/screenshots/dialog-144dpi.png

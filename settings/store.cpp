@@ -1,6 +1,8 @@
 #include "settings/store.h"
 
 #include "platform/framework.h"
+#include "platform/profile_engine.h"
+#include "settings/catalogue.h"
 
 std::string ModulePathWithExtension(const CAppBase& app, const std::string& extension) {
     return app.PathWithExtension(extension);
@@ -16,14 +18,30 @@ std::string StoredText(std::string_view text) {
     return stored;
 }
 
+std::optional<std::string> PolicyFor(const std::string& section, const std::string& key) {
+    const std::string_view settings = section::kSettings;
+    if (section.size() != settings.size()) return std::nullopt;
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(section[i]) != lower(settings[i])) return std::nullopt;
+    }
+    return platform::PolicyValue(key);
+}
+
 std::string ReadSettingText(const CAppBase& app, const std::string& section,
                             const std::string& key, const std::string& defaultText) {
+    if (std::optional<std::string> locked = PolicyFor(section, key)) {
+        if (locked->size() >= kSettingBufferSize) locked->resize(kSettingBufferSize - 1);
+        return *locked;
+    }
     return platform::ProfileGetString(section, key, defaultText, kSettingBufferSize,
                                       app.ProfilePath());
 }
 
 int ReadSettingInt(const CAppBase& app, const std::string& section, const std::string& key,
                    int defaultValue) {
+    if (const std::optional<std::string> locked = PolicyFor(section, key))
+        return locked->empty() ? defaultValue : profile::ParseInt(*locked);
     return platform::ProfileGetInt(section, key, defaultValue, app.ProfilePath());
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +38,12 @@ std::string SettingsFilePath(const CAppBase& app);
 // taken from a CR LF ended line, "3<CR>", is stored as "3", which is what it
 // read back as anyway: a profile read trims the ends of a value).
 std::string StoredText(std::string_view text);
+
+// The value an administrator's policy sets for `key` when `section` is
+// Settings (platform::PolicyValue): it holds instead of the file's, for
+// ReadSettingText and ReadSettingInt alike (a policy's text read as a
+// number as the profile functions read one). Nothing without a policy.
+std::optional<std::string> PolicyFor(const std::string& section, const std::string& key);
 
 std::string ReadSettingText(const CAppBase& app, const std::string& section,
                             const std::string& key, const std::string& defaultText);

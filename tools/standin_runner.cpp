@@ -10,6 +10,7 @@
 //
 //   [run]
 //   cmdline=<the exact command line it received>
+//   cmdlineW=<the same as Unicode, in UTF-8>   (Win32 only: GetCommandLineW)
 //   argc=<n>
 //   argv=<argument>            (one line per argument, program name first)
 //   show=<dwFlags> <wShowWindow>   (Win32: GetStartupInfoA; POSIX: "none")
@@ -187,10 +188,18 @@ int main(int argc, char** argv) {
     const std::string ini = ReadAll(folder + "vantor.ini", iniFound);
 
     std::string commandLine;
+    std::string wideCommandLine;
     std::string source;
     std::string show = "none";
 #ifdef _WIN32
     commandLine = GetCommandLineA();
+    const wchar_t* wide = GetCommandLineW();
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes > 1) {
+        wideCommandLine.resize(static_cast<std::size_t>(bytes));
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, wideCommandLine.data(), bytes, nullptr, nullptr);
+        wideCommandLine.resize(static_cast<std::size_t>(bytes) - 1);
+    }
     source = "GetCommandLineA";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -214,6 +223,9 @@ int main(int argc, char** argv) {
     std::ostringstream record;
     record << "[run]\n";
     record << "cmdline=" << runnerlog::Escape(commandLine) << "\n";
+#ifdef _WIN32
+    record << "cmdlineW=" << runnerlog::Escape(wideCommandLine) << "\n";
+#endif
     record << "cmdline-source=" << source << "\n";
     record << "argc=" << argc << "\n";
     for (int i = 0; i < argc; ++i) record << "argv=" << runnerlog::Escape(argv[i]) << "\n";

@@ -88,6 +88,7 @@ ConfigForm LoadConfigForm(const CAppBase& app) {
     form.runnerItem = RunnerItemFor(settingInt(key::kRunApiType));
     form.templatesFolder = setting(key::kTemplatesFolder);
     form.apiProxyExe = setting(key::kApiProxyExe);
+    form.locked = LockedSettings();
 
     // Param1, Param2, ... up to the first empty value; a hand-added value
     // after Param20 shows too.
@@ -104,8 +105,29 @@ ConfigForm LoadConfigForm(const CAppBase& app) {
     return form;
 }
 
+std::set<std::string> LockedSettings() {
+    std::set<std::string> locked;
+    for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
+                             key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath})
+        if (PolicyFor(section::kSettings, name)) locked.insert(name);
+    return locked;
+}
+
+std::vector<int> ControlsOf(std::string_view settingsKey) {
+    if (settingsKey == key::kPrinter)
+        return {IDC_PRINTER_DEFAULT, IDC_PRINTER_SPECIFIC, IDC_PRINTER_BYUSER, IDC_PRINTER_BYTEMPLATE,
+                IDC_PRINTER_MANUAL, IDC_PRINTER_NAME};
+    if (settingsKey == key::kMsgBoxDebug) return {IDC_MSGBOX_DEBUG};
+    if (settingsKey == key::kCopiesType) return {IDC_COPIES_TYPE};
+    if (settingsKey == key::kRunApiType) return {IDC_RUN_API_TYPE};
+    if (settingsKey == key::kTemplatesFolder) return {IDC_TEMPLATES_FOLDER};
+    if (settingsKey == key::kApiProxyExe) return {IDC_API_PROXY_EXE};
+    if (settingsKey == key::kBartenderExePath) return {IDC_BARTENDER_EXE_PATH};
+    return {};
+}
+
 std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm& form) {
-    return {
+    std::vector<std::pair<std::string, std::string>> all = {
         {key::kPrinter, PrinterTextFor(form.printerRadio, form.printerName)},
         {key::kMsgBoxDebug, form.debugChecked ? msgboxdebug::kStoredOn : msgboxdebug::kStoredOff},
         {key::kCopiesType, text::FormatInt(CopiesTypeFor(form.copiesItem))},
@@ -114,10 +136,18 @@ std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm
         {key::kApiProxyExe, form.apiProxyExe},
         {key::kBartenderExePath, form.bartenderExePath},
     };
+    std::vector<std::pair<std::string, std::string>> toSave;
+    for (auto& entry : all)
+        if (!form.locked.count(entry.first)) toSave.push_back(std::move(entry));
+    return toSave;
 }
 
 SaveResult SaveConfigForm(const CAppBase& app, const ConfigForm& form) {
-    return WriteSettingTexts(app, section::kSettings, SettingsToSave(form));
+    // What a policy locks now is not written, whatever the form says.
+    ConfigForm toSave = form;
+    const std::set<std::string> locked = LockedSettings();
+    toSave.locked.insert(locked.begin(), locked.end());
+    return WriteSettingTexts(app, section::kSettings, SettingsToSave(toSave));
 }
 
 std::string SaveFailureText(const std::string& settingsFile, const SaveResult& result) {

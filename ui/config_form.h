@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,6 +81,9 @@ struct ConfigForm {
     std::string templatesFolder;             // IDC_TEMPLATES_FOLDER
     std::string apiProxyExe;                 // IDC_API_PROXY_EXE
     std::string bartenderExePath;            // IDC_BARTENDER_EXE_PATH
+    // Settings keys an administrator's policy sets: their controls show the
+    // policy's value read-only, and OK does not write them.
+    std::set<std::string> locked;
     LastJobView lastJob;
     bool operator==(const ConfigForm&) const = default;
 };
@@ -109,6 +113,13 @@ int RunApiTypeFor(std::string_view item);
 // The row number as the list shows it: "%02d".
 std::string ParamRowNumber(int n);
 
+// The keys of the dialog's seven settings that an administrator's policy
+// sets (PolicyFor).
+std::set<std::string> LockedSettings();
+
+// The controls that show a Settings key.
+std::vector<int> ControlsOf(std::string_view settingsKey);
+
 // ------------------------------------------------------- loading and saving
 
 // Reads the LastJob record and the Settings section the way the dialog shows
@@ -116,13 +127,13 @@ std::string ParamRowNumber(int n);
 // upward, past Param20, until the first empty value.
 ConfigForm LoadConfigForm(const CAppBase& app);
 
-// The seven Settings keys and the values OK writes for `form`, in the order
+// The Settings keys and the values OK writes for `form`, in the order
 // written: Printer, MsgBoxDebug, CopiesType, RunApiType, TemplatesFolder,
-// ApiProxyExe, BartenderExePath.
+// ApiProxyExe, BartenderExePath, each unless a policy locks it.
 std::vector<std::pair<std::string, std::string>> SettingsToSave(const ConfigForm& form);
 
-// Writes SettingsToSave(form) into section Settings as one update: all seven
-// keys reach the file, or none does.
+// Writes SettingsToSave(form) into section Settings as one update, leaving
+// out the keys a policy locks: all its keys reach the file, or none does.
 SaveResult SaveConfigForm(const CAppBase& app, const ConfigForm& form);
 
 // The text of the box that says a save failed: the settings file, the

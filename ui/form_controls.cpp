@@ -29,6 +29,8 @@ void FillControls(FormControls& controls, const ConfigForm& form) {
     controls.SetText(IDC_TEMPLATES_FOLDER, form.templatesFolder);
     controls.SetText(IDC_API_PROXY_EXE, form.apiProxyExe);
     controls.SetParamRows(job.params);
+    for (const std::string& name : form.locked)
+        for (int id : ControlsOf(name)) controls.SetReadOnly(id);
 }
 
 void UpdatePrinterEdit(FormControls& controls) {

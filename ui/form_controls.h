@@ -27,6 +27,9 @@ public:
     virtual bool IsChecked(int id) const = 0;
 
     virtual void Enable(int id, bool enabled) = 0;
+    // Lets the operator see but not change the control: an edit becomes
+    // read-only, any other control disabled.
+    virtual void SetReadOnly(int id) = 0;
 
     // Drop-down lists: add an item at the end; select the first item whose
     // text begins with `text`, ignoring case; the selected item's text ("" for
@@ -47,7 +50,8 @@ void AddComboItems(FormControls& controls);
 // the last job's texts, the Bartender path, the printer radio (which unchecks
 // every control in the range IDC_PRINTER_RANGE_FIRST..LAST, the debug check
 // box too) and name, then the debug check box, the two lists, the two
-// folders and the parameter rows.
+// folders and the parameter rows; last, the controls of the keys a policy
+// locks become read-only.
 void FillControls(FormControls& controls, const ConfigForm& form);
 
 // Enables the printer-name edit exactly while "Use Specific Printer:" is

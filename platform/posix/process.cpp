@@ -73,7 +73,11 @@ bool WaitUntil(pid_t pid, long long deadline, int& status) {
 
 }  // namespace
 
-ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options) {
+ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& options,
+                         const std::string& unicodeCommandLine) {
+    // ANSI text is UTF-8 here, so a Unicode line, when one is given, says the
+    // same.
+    const std::string& commandLine = unicodeCommandLine.empty() ? ansiCommandLine : unicodeCommandLine;
     ProcessOutcome outcome;
     outcome.started = std::chrono::system_clock::now();
     auto notStarted = [&](int error) {

@@ -30,6 +30,10 @@ static void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+std::string Utf16ToUtf8(std::u16string_view text) { return Utf16ToAnsi(text); }
+
+bool AnsiCanHold(std::string_view) { return true; }
+
 std::string Utf16ToAnsi(std::u16string_view text) {
     // A lone surrogate has no character: it becomes '?', the default
     // character of Windows' code pages.

@@ -7,6 +7,8 @@
 
 namespace platform {
 
+std::wstring WideCommandLine(std::string_view utf8);  // text.cpp
+
 bool UserName(std::string& name) {
     char buffer[257];  // 256 characters and the terminator
     DWORD size = sizeof(buffer);
@@ -31,7 +33,8 @@ bool KillOnClose(HANDLE job, bool kill) {
 
 }  // namespace
 
-ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options) {
+ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options,
+                         const std::string& unicodeCommandLine) {
     ProcessOutcome outcome;
     outcome.started = std::chrono::system_clock::now();
     STARTUPINFOA startup{};
@@ -39,6 +42,10 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
+    STARTUPINFOW startupW{};
+    startupW.cb = sizeof(startupW);
+    startupW.dwFlags = STARTF_USESHOWWINDOW;
+    startupW.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
 
     // With a time-out the runner goes into a job object, so that it can be
@@ -51,11 +58,24 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
         if (job && KillOnClose(job, true)) flags = CREATE_SUSPENDED;
     }
 
-    // CreateProcessA may write into its command line: hand it a copy.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                        &startup, &process)) {
+    // An ANSI command line goes to CreateProcessA as it always did (the
+    // system's own conversion of an ANSI line is not always a round trip
+    // through UTF-16: with code page 932 a lone lead byte at the end is
+    // dropped). Only a line with characters the code page lacks goes wide.
+    // Both calls may write into their command line: hand them a copy.
+    BOOL started = FALSE;
+    if (unicodeCommandLine.empty()) {
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                 nullptr, &startup, &process);
+    } else {
+        std::wstring line = WideCommandLine(unicodeCommandLine);
+        line.push_back(L'\0');
+        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                 nullptr, &startupW, &process);
+    }
+    if (!started) {
         const DWORD code = GetLastError();
         outcome.error = SystemError{code, SystemErrorText(code)};
         if (job) CloseHandle(job);

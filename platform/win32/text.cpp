@@ -56,17 +56,44 @@ std::string Utf8ToAnsi(std::string_view text) {
     return WideToAnsi(wide.data(), units);
 }
 
-std::string AnsiToUtf8(std::string_view text) {
-    const std::u16string wide = AnsiToUtf16(text);
-    if (wide.empty()) return std::string();
-    const wchar_t* units = reinterpret_cast<const wchar_t*>(wide.data());
-    const int size = static_cast<int>(wide.size());
+std::string Utf16ToUtf8(std::u16string_view text) {
+    if (text.empty()) return std::string();
+    const wchar_t* units = reinterpret_cast<const wchar_t*>(text.data());
+    const int size = static_cast<int>(text.size());
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, units, size, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return std::string();
     std::string out(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, units, size, out.data(), bytes, nullptr, nullptr);
     return out;
 }
+
+std::string AnsiToUtf8(std::string_view text) { return Utf16ToUtf8(AnsiToUtf16(text)); }
+
+namespace {
+
+std::wstring Utf8ToWide(std::string_view text) {
+    if (text.empty()) return std::wstring();
+    const int size = static_cast<int>(text.size());
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (units <= 0) return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), units);
+    return wide;
+}
+
+}  // namespace
+
+bool AnsiCanHold(std::string_view utf8) {
+    if (GetACP() == CP_UTF8) return true;
+    const std::wstring wide = Utf8ToWide(utf8);
+    if (wide.empty()) return true;
+    BOOL usedDefault = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                          static_cast<int>(wide.size()), nullptr, 0, nullptr, &usedDefault);
+    return bytes > 0 && !usedDefault;
+}
+
+std::wstring WideCommandLine(std::string_view utf8) { return Utf8ToWide(utf8); }
 
 std::string UpperCaseAnsi(std::string_view text) {
     // CharUpperBuffA keeps double-byte characters whole and works on text

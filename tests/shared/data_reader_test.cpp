@@ -170,6 +170,23 @@ TEST(DataReaderBytes, Utf8WithMarkConvertedAndMarkDropped) {
     EXPECT_EQ(ReadFieldIn("Box\t\xC3\x84pfel\t2\n", 0, 2), "\xC3\x84pfel");
 }
 
+TEST(DataReaderBytes, UnicodeFieldsKeepEveryCharacter) {
+    // "\u05D0" (Hebrew alef) and an emoji, whatever the ANSI code page.
+    const std::string utf8 = "\xD7\x90\xF0\x9F\x93\xA6";
+    using namespace std::string_literals;
+    const std::string utf16 = "\xFF\xFE" "x\0\t\0\xD0\x05\x3D\xD8\xE6\xDC\t\0\"\0\n\0"s;
+    for (const std::string& bytes : {utf16, "\xEF\xBB\xBF" "x\t" + utf8 + "\t\"\n"}) {
+        const job::DataFile file = job::DataFile::FromBytes(bytes);
+        EXPECT_TRUE(file.Unicode());
+        EXPECT_EQ(file.UnicodeField(0, 1), "x");
+        EXPECT_EQ(file.UnicodeField(0, 2), utf8);
+        EXPECT_EQ(file.UnicodeField(0, -1), "''");
+        EXPECT_EQ(file.Field(0, 2), platform::Utf8ToAnsi(utf8));
+    }
+    EXPECT_FALSE(job::DataFile::FromBytes("x\t" + utf8 + "\t\n").Unicode());
+    EXPECT_EQ(job::DataFile::FromBytes("x\t" + utf8 + "\t\n").UnicodeField(0, 2), "");
+}
+
 TEST(DataReaderBytes, ZeroByteEndsAnAnsiLine) {
     const std::string bytes = std::string("a\tb\0c\td\n", 8);
     EXPECT_EQ(ReadFieldIn(bytes, 0, 1), "a");

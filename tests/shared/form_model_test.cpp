@@ -8,14 +8,17 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/vantor_app.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "support/policy.h"
 #include "support/temp_dir.h"
 #include "support/test_text.h"
+#include "settings/store.h"
 #include "ui/config_form.h"
 #include "ui/form_controls.h"
 
@@ -327,6 +330,7 @@ public:
     void SetCheck(int id, bool checked) override { checked_[id] = checked; }
     bool IsChecked(int id) const override { return Get(checked_, id); }
     void Enable(int id, bool enabled) override { enabled_[id] = enabled; }
+    void SetReadOnly(int id) override { readOnly_.insert(id); }
     void AddItem(int id, const std::string& text) override { items_[id].push_back(text); }
     void SelectItem(int id, const std::string& text) override {
         // The first item that begins with the text, in any letter case.
@@ -347,6 +351,7 @@ public:
     void SetParamRows(const std::vector<ui::ParamRow>& rows) override { rows_ = rows; }
 
     std::map<int, bool> enabled_;
+    std::set<int> readOnly_;
     std::map<int, std::vector<std::string>> items_;
     std::vector<ui::ParamRow> rows_;
 
@@ -406,6 +411,42 @@ TEST_F(FormModel, ControlsRoundTripAndPrinterEditEnabling) {
                          "MsgBoxDebug=0\r\n"),
               std::string::npos)
         << bytes;
+}
+
+}  // namespace
+
+namespace {
+
+// Settings an administrator's policy sets hold instead of the file's: the
+// dialog shows them read-only and OK does not write them.
+TEST_F(FormModel, PolicyLocksSettings) {
+    WriteIni("[Settings]\r\nPrinter=File Printer\r\nCopiesType=0\r\nApiProxyExe=file.exe\r\n"
+             "TemplatesFolder=C:\\Labels\r\n");
+    testsupport::PolicyScope policy;
+    policy.SetText("Printer", "Policy Printer");
+    policy.SetNumber("CopiesType", 2);
+    policy.SetText("ApiProxyExe", "");
+    ui::ConfigForm form = Load();
+    EXPECT_EQ(form.printerRadio, IDC_PRINTER_SPECIFIC);
+    EXPECT_EQ(form.printerName, "Policy Printer");
+    EXPECT_EQ(form.copiesItem, "Always use parameter 21");
+    EXPECT_EQ(form.apiProxyExe, "");
+    EXPECT_EQ(form.templatesFolder, "C:\\Labels");
+    EXPECT_EQ(form.locked, (std::set<std::string>{"ApiProxyExe", "CopiesType", "Printer"}));
+    EXPECT_EQ(ReadSettingInt(app_, "settings", "CopiesType", 9), 2);  // in job mode too
+
+    PlainControls controls;
+    ui::AddComboItems(controls);
+    ui::FillControls(controls, form);
+    EXPECT_EQ(controls.readOnly_, (std::set<int>{IDC_PRINTER_DEFAULT, IDC_PRINTER_SPECIFIC, IDC_PRINTER_BYUSER,
+                                                 IDC_PRINTER_BYTEMPLATE, IDC_PRINTER_MANUAL, IDC_PRINTER_NAME,
+                                                 IDC_COPIES_TYPE, IDC_API_PROXY_EXE}));
+    form.templatesFolder = "D:\\New";
+    form.printerName = "Other";
+    ASSERT_TRUE(ui::SaveConfigForm(app_, form).saved);
+    EXPECT_EQ(ReadFileBytes(Ini()),
+              "[Settings]\r\nPrinter=File Printer\r\nCopiesType=0\r\nApiProxyExe=file.exe\r\n"
+              "TemplatesFolder=D:\\New\r\nMsgBoxDebug=0\r\nRunApiType=0\r\nBartenderExePath=\r\n");
 }
 
 }  // namespace

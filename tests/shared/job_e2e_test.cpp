@@ -1,6 +1,10 @@
 // Whole jobs: the real connector, copied into a temporary folder with the
 // stand-in runner beside it as Tarvel.exe, started with a command line; the
 // runner's records and the LastJob section tell what happened.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -610,6 +614,90 @@ TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
         EXPECT_EQ(planned, started) << plan.output;
         EXPECT_FALSE(started.empty());
     }
+}
+
+}  // namespace
+
+// --------------------------------------------- characters beyond the code page
+
+namespace {
+
+// A label value in Hebrew, Chinese, Greek and an emoji (a surrogate pair in
+// UTF-16), as UTF-16 and as UTF-8.
+const std::u16string kWideValue = u"\u05E9\u05DC\u05D5\u05DD \u4E2D\u6587 \u03B1\u03B2\u03B3 \U0001F4E6";
+const std::string kUtf8Value = "\u05E9\u05DC\u05D5\u05DD \u4E2D\u6587 \u03B1\u03B2\u03B3 \U0001F4E6";
+
+std::string Utf16LeFile(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+TEST_F(JobTest, CharactersOfAUnicodeDataFileReachTheLabelProgram) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    struct Case {
+        const char* name;
+        std::string data;
+    };
+    // The first line's values hold characters a Western code page lacks, the
+    // second's are plain; the copies come from a tab-separated field.
+    const std::vector<Case> cases = {
+        {"UTF-16", Utf16LeFile(u"A\t" + kWideValue + u"\t2\r\nplain\tB\t1\r\n")},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" "A\t" + kUtf8Value + "\t2\r\nplain\tB\t1\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* log : {"Tarvel.log", "journal.log"}) testsupport::WriteFileBytes(install_.File(log), "");
+        Run(Job(c.data));
+        const auto runs = Tarvel();
+        ASSERT_EQ(runs.size(), 2u);
+        const std::string lossless = LabelLine(" /setpages 2 /p /fm Param1 \"A\" /fm Param2 \"" + kUtf8Value + "\"");
+        const std::vector<JournalRecord> journal = testsupport::ReadJournal(install_.File("journal.log"));
+        ASSERT_EQ(journal.size(), 4u);
+        EXPECT_EQ(journal[1].fields.at("cmdline"), lossless);
+        EXPECT_EQ(runs[1].cmdline, LabelLine(" /p /fm Param1 \"plain\" /fm Param2 \"B\""));
+#ifdef _WIN32
+        // Unicode for a program that reads it so; for one that reads ANSI, the
+        // line it always got, the one the settings file records.
+        EXPECT_EQ(runs[0].cmdlineW, lossless);
+        const std::string ansi = LabelLine(" /setpages 2 /p /fm Param1 \"A\" /fm Param2 \"" +
+                                           platform::Utf16ToAnsi(kWideValue) + "\"");
+        EXPECT_EQ(runs[0].cmdline, ansi);
+        EXPECT_EQ(runs[0].iniTvlCmdLine, ansi);
+        EXPECT_EQ(runs[1].cmdlineW, runs[1].cmdline);  // a plain line stays ANSI
+#else
+        EXPECT_EQ(runs[0].cmdline, lossless);
+#endif
+    }
+}
+
+TEST_F(JobTest, CharactersOfAnAnsiDataFileReachTheLabelProgramAsBefore) {
+#ifdef _WIN32
+    // Shift-JIS under a double-byte code page (a trail byte that is a
+    // backslash, and a lead byte without its trail byte), Latin-1 letters
+    // under the Western one.
+    const bool doubleByte = GetACP() == 932;
+    const std::string value = doubleByte ? "\x93\xFA\x96\x7B\x95\x5C x\x82 y" : "caf\xE9 \xC6\xD8\xDF";
+#else
+    const std::string value = "caf\xC3\xA9";
+#endif
+    Run(Job("A\t" + value + "\t1\r\n"));
+    const auto runs = Tarvel();
+    ASSERT_EQ(runs.size(), 1u);
+    const std::string line = LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"" + value + "\"");
+    EXPECT_EQ(LastJob("TvlCmdLine"), line);
+    // The label program sees exactly what a start of that ANSI line gives it,
+    // as it always did.
+    testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+    uint32_t code = 0;
+    ASSERT_TRUE(platform::RunHiddenAndWait(line, code));
+    const auto direct = Tarvel();
+    ASSERT_EQ(direct.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, direct[0].cmdline);
+    EXPECT_EQ(runs[0].cmdlineW, direct[0].cmdlineW);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 // until an administrator removes the ";" in front of an entry.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "settings/catalogue.h"
 #include "support/build_paths.h"
@@ -43,6 +46,40 @@ TEST(SampleSettingsFile, ReadsAsTheDefaultsAndKeepsItsCommentsOnWrite) {
     EXPECT_NE(after.find("; RunApiType: 0"), std::string::npos);
     EXPECT_NE(after.find("Tarvel (or Bartender) only"), std::string::npos);
     EXPECT_NE(after.find(";clerk2="), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Every string and presentation the policy template refers to, from its
+// references "$(<kind>.<id>)".
+std::vector<std::string> ReferencesIn(const std::string& text, const std::string& kind) {
+    std::vector<std::string> ids;
+    const std::string open = "$(" + kind + ".";
+    for (std::size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
+        const std::size_t start = at + open.size();
+        ids.push_back(text.substr(start, text.find(')', start) - start));
+    }
+    return ids;
+}
+
+// The Group Policy template shipped with the release names every Settings
+// key, and its English texts define everything it refers to.
+TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
+    const std::string admx = testsupport::ReadFileBytes(
+        testsupport::NativePath(testsupport::SourceDir() + "/packaging/vantor.admx"));
+    const std::string adml = testsupport::ReadFileBytes(
+        testsupport::NativePath(testsupport::SourceDir() + "/packaging/en-US/vantor.adml"));
+    for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
+                             key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath,
+                             key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus})
+        EXPECT_NE(admx.find(std::string("valueName=\"") + name + "\""), std::string::npos) << name;
+    EXPECT_NE(admx.find("key=\"SOFTWARE\\Policies\\Vantor\""), std::string::npos);
+    for (const std::string& id : ReferencesIn(admx, "string"))
+        EXPECT_NE(adml.find("<string id=\"" + id + "\">"), std::string::npos) << id;
+    for (const std::string& id : ReferencesIn(admx, "presentation"))
+        EXPECT_NE(adml.find("<presentation id=\"" + id + "\">"), std::string::npos) << id;
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ std::vector<RunRecord> ReadRunRecords(const std::string& logPath) {
         const std::string_view name = line.substr(0, equals);
         const std::string value = UnescapeRecordValue(line.substr(equals + 1));
         if (name == "cmdline") current.cmdline = value;
+        else if (name == "cmdlineW") current.cmdlineW = value;
         else if (name == "cmdline-source") current.cmdlineSource = value;
         else if (name == "argv") current.argv.push_back(value);
         else if (name == "show") current.show = value;

@@ -19,6 +19,7 @@ namespace testsupport {
 // One run of the stand-in runner, as it recorded it.
 struct RunRecord {
     std::string cmdline;              // the exact command line it received
+    std::string cmdlineW;             // Win32: its Unicode command line, in UTF-8
     std::string cmdlineSource;        // GetCommandLineA, environment or argv
     std::vector<std::string> argv;    // its arguments, program name first
     std::string show;                 // Win32: "<dwFlags> <wShowWindow>"; POSIX: "none"

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "support/file_hold.h"
+#include "support/policy.h"
 #include "support/ui_fixture.h"
 #include "tools/win32/ui_automation.h"
 
@@ -202,6 +203,23 @@ TEST_F(ConfigDialogSettings, OkStoresWhatTheOperatorChose) {
               "[Settings]\r\nPrinter=Zebra ZT410\r\nMsgBoxDebug=1\r\nCopiesType=2\r\nRunApiType=3\r\n"
               "TemplatesFolder=\\\\server\\labels\r\nApiProxyExe=C:\\api\\proxy.exe /x=1\r\n"
               "BartenderExePath=C:\\BT\\bartend.exe\r\n");
+}
+
+TEST_F(ConfigDialogSettings, PolicyValuesShowReadOnlyAndAreNotSaved) {
+    testsupport::PolicyScope policy;
+    policy.SetText("TemplatesFolder", "\\\\policy\\labels");
+    policy.SetNumber("RunApiType", 3);
+    ConnectorUi ui("[Settings]\r\nTemplatesFolder=C:\\Labels\r\nRunApiType=0\r\n");
+    HWND dialog = Open(ui);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(uiauto::ItemText(dialog, IDC_TEMPLATES_FOLDER), "\\\\policy\\labels");
+    EXPECT_NE(GetWindowLongA(GetDlgItem(dialog, IDC_TEMPLATES_FOLDER), GWL_STYLE) & ES_READONLY, 0);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_RUN_API_TYPE)));
+    EXPECT_EQ(uiauto::Combo(GetDlgItem(dialog, IDC_RUN_API_TYPE)).selectedText, kZuvezavi);
+    EXPECT_EQ(GetWindowLongA(GetDlgItem(dialog, IDC_API_PROXY_EXE), GWL_STYLE) & ES_READONLY, 0);
+    Close(ui, dialog, IDOK);
+    const std::string bytes = ui.IniBytes().value_or("");
+    EXPECT_NE(bytes.find("TemplatesFolder=C:\\Labels\r\nRunApiType=0\r\n"), std::string::npos) << bytes;
 }
 
 TEST_F(ConfigDialogSettings, PrinterNameIsEnabledOnlyForASpecificPrinter) {

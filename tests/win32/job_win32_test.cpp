@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "support/file_hold.h"
+#include "support/policy.h"
 #include "support/connector_install.h"
 #include "support/test_text.h"
 
@@ -46,6 +47,22 @@ TEST(RunnerWin32, JobWithoutStandardHandles) {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].cmdline, Quoted(install.Folder() + "Tarvel.exe") + " " +
                                    Quoted(install.Folder() + "Box.tvl") + " /p /fm Param1 \"\"");
+}
+
+// A policy set with reg.exe holds instead of the settings file, in a job.
+TEST(RunnerWin32, PolicyValuesHoldInAJob) {
+    ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nPrinter=File Printer\r\nCopiesType=2\r\n");
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t3\r\n");
+    testsupport::PolicyScope policy;
+    policy.SetText("Printer", "Policy Printer");
+    policy.SetNumber("CopiesType", 1);
+    ASSERT_TRUE(install.RunConnector("/F=Box /D=" + Quoted(install.File("job.txt"))).started);
+    const auto runs = install.Runs("Tarvel");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cmdline, Quoted(install.Folder() + "Tarvel.exe") + " " + Quoted(install.Folder() + "Box.tvl") +
+                                   " /setpages 3 /pt \"Policy Printer\"  /fm Param1 \"one\"");
+    EXPECT_EQ(install.RawIni("Settings", "Printer"), "File Printer");
 }
 
 // The connector ended at random moments of a long job, as a logoff, Task

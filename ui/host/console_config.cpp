@@ -43,6 +43,9 @@ public:
         Line("API Proxy EXE:", form.apiProxyExe);
         Line("Bartender EXE Path:", form.bartenderExePath);
         Line("Debug MessageBox:", form.debugChecked ? "on" : "off");
+        std::string locked;
+        for (const std::string& name : form.locked) locked += (locked.empty() ? "" : ", ") + name;
+        if (!locked.empty()) Line("Set by policy:", locked);
         std::printf("\nLast job Information\n");
         const ui::LastJobView& job = form.lastJob;
         Line("Command Line:", job.cmdLine);

@@ -33,6 +33,16 @@ void Win32FormControls::Enable(int id, bool enabled) {
     EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
 }
 
+void Win32FormControls::SetReadOnly(int id) {
+    HWND control = GetDlgItem(dialog_, id);
+    char className[16] = "";
+    GetClassNameA(control, className, sizeof className);
+    if (lstrcmpiA(className, "Edit") == 0)
+        SendMessageA(control, EM_SETREADONLY, TRUE, 0);
+    else
+        EnableWindow(control, FALSE);
+}
+
 void Win32FormControls::AddItem(int id, const std::string& text) {
     SendDlgItemMessageA(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }

@@ -15,6 +15,7 @@ public:
     void SetCheck(int id, bool checked) override;
     bool IsChecked(int id) const override;
     void Enable(int id, bool enabled) override;
+    void SetReadOnly(int id) override;
     void AddItem(int id, const std::string& text) override;
     void SelectItem(int id, const std::string& text) override;
     std::string SelectedItem(int id) const override;
