@@ -125,14 +125,7 @@ TEST(FaultLoad, ConcurrentJobsAndSavesOnOneSettingsFile) {
     // Every (job, line) pair reached the label program exactly once.
     std::map<std::string, int> seen;
     const std::string log = testsupport::ReadFileBytes(install.File("Tarvel.lines"));
-    std::size_t pos = 0;
-    while (pos < log.size()) {
-        std::size_t end = log.find('\n', pos);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(pos, end - pos);
-        pos = end + 1;
-        ++seen[Param1Of(line.substr(line.find(' ') + 1))];
-    }
+    for (const std::string& line : testsupport::LinesOf(log)) ++seen[Param1Of(line.substr(line.find(' ') + 1))];
     for (int j = 0; j < kJobs; ++j)
         for (int l = 0; l < kLines; ++l) {
             const std::string id = "J" + std::to_string(j) + "L" + std::to_string(l);

@@ -333,14 +333,9 @@ namespace {
 // in order.
 std::vector<std::string> HeadersOf(const std::string& bytes) {
     std::vector<std::string> headers;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = bytes.size();
-        const std::string line = bytes.substr(pos, end - pos);
+    for (const std::string& line : testsupport::LinesOf(bytes, true)) {
         const std::size_t first = line.find_first_not_of(" \t");
         if (first != std::string::npos && line[first] == '[') headers.push_back(line.substr(first));
-        pos = end + 1;
     }
     return headers;
 }
@@ -559,12 +554,7 @@ TEST_F(JobTest, ExitStatusTellsTheHostWhatHappened) {
 // The runner lines of a dry run's plan ("  <runner>: <command line>"), read back.
 std::vector<std::string> PlannedLines(const std::string& plan) {
     std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < plan.size()) {
-        std::size_t end = plan.find('\n', pos);
-        if (end == std::string::npos) end = plan.size();
-        const std::string line = plan.substr(pos, end - pos);
-        pos = end + 1;
+    for (const std::string& line : testsupport::LinesOf(plan)) {
         for (const char* runner : {"  api-proxy: ", "  label-program: ", "  bartender: "})
             if (line.rfind(runner, 0) == 0)
                 lines.push_back(testsupport::UnescapeRecordValue(line.substr(std::string(runner).size())));

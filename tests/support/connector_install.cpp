@@ -25,6 +25,18 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+std::vector<std::string> LinesOf(std::string_view text, bool crToo) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = crToo ? text.find_first_of("\r\n", pos) : text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
 std::string UnescapeRecordValue(std::string_view value) {
     std::string out;
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -67,14 +79,9 @@ void CopyProgram(const std::string& from, const std::string& to) {
 std::vector<RunRecord> ReadRunRecords(const std::string& logPath) {
     std::vector<RunRecord> records;
     if (!FileExists(logPath)) return records;
-    const std::string bytes = ReadFileBytes(logPath);
-    std::size_t pos = 0;
     RunRecord current;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        if (end == std::string::npos) end = bytes.size();
-        const std::string_view line = std::string_view(bytes).substr(pos, end - pos);
-        pos = end + 1;
+    for (const std::string& text : LinesOf(ReadFileBytes(logPath))) {
+        const std::string_view line = text;
         if (line == "[run]") {
             current = RunRecord{};
             continue;
@@ -347,17 +354,8 @@ std::vector<RunRecord> ConnectorInstall::Runs(std::string_view name) const {
 }
 
 std::vector<std::string> ConnectorInstall::RunnerOrder() const {
-    std::vector<std::string> order;
-    if (!FileExists(File("runners.log"))) return order;
-    const std::string bytes = ReadFileBytes(File("runners.log"));
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        if (end == std::string::npos) end = bytes.size();
-        order.push_back(bytes.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return order;
+    if (!FileExists(File("runners.log"))) return {};
+    return LinesOf(ReadFileBytes(File("runners.log")));
 }
 
 void ConnectorInstall::WriteIni(std::string_view bytes) const { WriteFileBytes(Ini(), bytes); }

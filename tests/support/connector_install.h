@@ -31,6 +31,11 @@ struct RunRecord {
 // The records of a runner's log file, oldest first; none when there is no log.
 std::vector<RunRecord> ReadRunRecords(const std::string& logPath);
 
+// The lines of a text: split at each LF, or with `crToo` at each CR and each
+// LF (a CR LF pair then also leaves an empty line between them); a final line
+// end adds no empty line.
+std::vector<std::string> LinesOf(std::string_view text, bool crToo = false);
+
 // A value of a record as the runners and the job journal escape it, read back.
 std::string UnescapeRecordValue(std::string_view value);
 
