@@ -36,6 +36,9 @@ struct SystemError {
 // The system's text for an error code, without a final line end.
 std::string SystemErrorText(uint32_t code);
 
+// The error with that code and the system's text for it.
+inline SystemError SystemErrorOf(uint32_t code) { return SystemError{code, SystemErrorText(code)}; }
+
 // ---------------------------------------------------------------- 1. program
 
 // Full path of the running executable as the system reports it, or "" when it

@@ -81,7 +81,7 @@ ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& o
     ProcessOutcome outcome;
     outcome.started = std::chrono::system_clock::now();
     auto notStarted = [&](int error) {
-        outcome.error = SystemError{static_cast<uint32_t>(error), SystemErrorText(static_cast<uint32_t>(error))};
+        outcome.error = SystemErrorOf(static_cast<uint32_t>(error));
         outcome.ended = std::chrono::system_clock::now();
         return outcome;
     };

@@ -45,7 +45,7 @@
 namespace platform {
 namespace {
 
-SystemError ErrorOf(int error) { return SystemError{static_cast<uint32_t>(error), SystemErrorText(static_cast<uint32_t>(error))}; }
+SystemError ErrorOf(int error) { return SystemErrorOf(static_cast<uint32_t>(error)); }
 
 // Reads all of `fd` into `bytes`; an errno value, or 0.
 int ReadAll(int fd, std::string& bytes) {

@@ -17,13 +17,13 @@ SystemError AppendRecord(const std::string& path, std::string_view record) {
     // O_APPEND: the system puts each write at the end, whole, whatever other
     // processes append at the same moment.
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return SystemError{static_cast<uint32_t>(errno), SystemErrorText(static_cast<uint32_t>(errno))};
+    if (fd < 0) return SystemErrorOf(static_cast<uint32_t>(errno));
     ssize_t put;
     do put = write(fd, record.data(), record.size());
     while (put < 0 && errno == EINTR);
     const int error = put < 0 ? errno : (static_cast<size_t>(put) < record.size() ? EIO : 0);
     close(fd);
-    if (error) return SystemError{static_cast<uint32_t>(error), SystemErrorText(static_cast<uint32_t>(error))};
+    if (error) return SystemErrorOf(static_cast<uint32_t>(error));
     return {};
 }
 

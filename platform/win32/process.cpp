@@ -76,8 +76,7 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
                                  nullptr, &startupW, &process);
     }
     if (!started) {
-        const DWORD code = GetLastError();
-        outcome.error = SystemError{code, SystemErrorText(code)};
+        outcome.error = SystemErrorOf(GetLastError());
         if (job) CloseHandle(job);
         outcome.ended = std::chrono::system_clock::now();
         return outcome;

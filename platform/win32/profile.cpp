@@ -46,8 +46,6 @@ namespace {
 // unlocked.
 constexpr DWORD kTurnTimeoutMs = 30000;
 
-SystemError ErrorOf(DWORD code) { return SystemError{code, SystemErrorText(code)}; }
-
 // One process's turn on one profile file, for the length of one call.
 class ProfileTurn : public win32::FileTurn {
 public:
@@ -190,12 +188,12 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
     std::string bytes;
     if (!exists) {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) return ErrorOf(error);  // a missing folder among others
+        if (error != ERROR_FILE_NOT_FOUND) return SystemErrorOf(error);  // a missing folder among others
     } else {
         if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-            return ErrorOf(ERROR_ACCESS_DENIED);
+            return SystemErrorOf(ERROR_ACCESS_DENIED);
         // Never replace what we cannot read.
-        if (const DWORD error = ReadWholeFile(path, bytes)) return ErrorOf(error);
+        if (const DWORD error = ReadWholeFile(path, bytes)) return SystemErrorOf(error);
     }
     const std::string updated = profile::WriteStrings(bytes, entries);
     if (exists && updated == bytes) return {};
@@ -204,8 +202,8 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
     if (!replaced) return {};
     const DWORD error = exists ? RewriteInPlace(path, bytes, updated) : CreateDirectly(path, updated);
     // When the fallback cannot even open the file, the first error says why.
-    if (error == ERROR_FILE_EXISTS) return ErrorOf(replaced);
-    return error ? ErrorOf(error) : SystemError{};
+    if (error == ERROR_FILE_EXISTS) return SystemErrorOf(replaced);
+    return error ? SystemErrorOf(error) : SystemError{};
 }
 
 bool ProfileWriteString(const std::string& section, const std::string& key,

@@ -15,10 +15,7 @@ namespace {
 // Appending a record takes far less; a journal must never hold up a job.
 constexpr DWORD kRecordTurnTimeoutMs = 2000;
 
-SystemError LastError() {
-    const DWORD code = GetLastError();
-    return SystemError{code, SystemErrorText(code)};
-}
+SystemError LastError() { return SystemErrorOf(GetLastError()); }
 
 }  // namespace
 
