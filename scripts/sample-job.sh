@@ -4,11 +4,14 @@
 # and prints the command lines the label program received and the LastJob
 # record the connector left in its settings file.
 #
-#   scripts/sample-job.sh [win32|host|all]     (default: all)
+#   scripts/sample-job.sh [windows|win32|win64|host|all]     (default: all)
 #
-# The builds are taken from build/win32 and build/host, or from the folders
-# named by VANTOR_WIN32_BUILD and VANTOR_HOST_BUILD; a build that is missing
-# is skipped under "all" and an error otherwise. Each run lays out a fresh
+# "windows" is the Windows build this machine can run (scripts/wine-env.sh
+# decides: the 32-bit product, or the 64-bit test build where only 64-bit
+# programs run); "all" is that one and the host build. The builds are taken
+# from build/win32, build/win64 and build/host, or from the folders named by
+# VANTOR_WIN32_BUILD, VANTOR_WIN64_BUILD and VANTOR_HOST_BUILD; a build that
+# is missing is skipped under "all" and an error otherwise. Each run lays out a fresh
 # folder build/sample-job/<build>/ with vantor[.exe], Tarvel.exe, the template
 # Shelf.tvl and the data file shelf-job.txt. The Windows build runs under Wine
 # (scripts/wine-env.sh); it is started through tools/win32/launch_exact.exe so
@@ -17,6 +20,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 WIN32_BUILD="${VANTOR_WIN32_BUILD:-$ROOT/build/win32}"
+WIN64_BUILD="${VANTOR_WIN64_BUILD:-$ROOT/build/win64}"
 HOST_BUILD="${VANTOR_HOST_BUILD:-$ROOT/build/host}"
 WHICH="${1:-all}"
 
@@ -48,20 +52,30 @@ report() {
   tr '\r' '\n' < "$dir/vantor.ini" | awk '/^\[/{show = ($0 == "[LastJob]")} show && NF'
 }
 
-run_win32() {
-  local dir="$ROOT/build/sample-job/win32"
-  if [ ! -f "$WIN32_BUILD/vantor.exe" ] || [ ! -f "$WIN32_BUILD/tools/launch_exact.exe" ]; then
-    echo "No Windows build in $WIN32_BUILD (build it first)." >&2
+# The Windows build this machine runs: win32 or win64.
+runnable_windows() { local b _; IFS=$'\t' read -r b _ < <("$ROOT/scripts/wine-env.sh" --which); echo "$b"; }
+
+# Runs the sample job with a Windows build: $1 win32 or win64.
+run_windows() {
+  local which="$1" build
+  if [ "$which" = win64 ]; then build="$WIN64_BUILD"; else build="$WIN32_BUILD"; fi
+  local dir="$ROOT/build/sample-job/$which"
+  if [ ! -f "$build/vantor.exe" ] || [ ! -f "$build/tools/launch_exact.exe" ]; then
+    echo "No Windows build in $build (build it first)." >&2
     return 1
   fi
-  lay_out "$WIN32_BUILD" "$dir" ".exe"
+  lay_out "$build" "$dir" ".exe"
   local w; w="$(winpath "$dir")"
   local line="\"$w\\vantor.exe\" /F=$w\\Shelf.tvl /D=\"$w\\shelf-job.txt\""
   printf '%s' "$line" > "$dir/command-line.txt"
-  echo "=== Windows build under Wine"
+  if [ "$which" = win64 ]; then
+    echo "=== Windows: the 64-bit test build of the same sources, under 64-bit Wine"
+  else
+    echo "=== Windows: the 32-bit product, under 32-bit Wine"
+  fi
   echo "command line: $line"
-  WINEPREFIX="${WINEPREFIX:-$WIN32_BUILD/wineprefix}" "$ROOT/scripts/wine-env.sh" \
-    wine "$WIN32_BUILD/tools/launch_exact.exe" "$(winpath "$dir/command-line.txt")"
+  VANTOR_WINDOWS_BUILD="$which" WINEPREFIX="${WINEPREFIX:-$build/wineprefix}" "$ROOT/scripts/wine-env.sh" \
+    wine "$build/tools/launch_exact.exe" "$(winpath "$dir/command-line.txt")"
   report "$dir"
 }
 
@@ -79,13 +93,16 @@ run_host() {
 }
 
 case "$WHICH" in
-  win32) run_win32 ;;
+  win32|win64) run_windows "$WHICH" ;;
+  windows) run_windows "$(runnable_windows)" ;;
   host) run_host ;;
   all)
     ran=0
-    if [ -f "$WIN32_BUILD/vantor.exe" ]; then run_win32; ran=1; fi
+    windows="$(runnable_windows)"
+    if [ "$windows" = win64 ]; then wbuild="$WIN64_BUILD"; else wbuild="$WIN32_BUILD"; fi
+    if [ -f "$wbuild/vantor.exe" ]; then run_windows "$windows"; ran=1; fi
     if [ -x "$HOST_BUILD/vantor" ]; then run_host; ran=1; fi
-    if [ "$ran" = 0 ]; then echo "No build found in $WIN32_BUILD or $HOST_BUILD." >&2; exit 1; fi
+    if [ "$ran" = 0 ]; then echo "No build found in $wbuild or $HOST_BUILD." >&2; exit 1; fi
     ;;
-  *) echo "usage: $0 [win32|host|all]" >&2; exit 2 ;;
+  *) echo "usage: $0 [windows|win32|win64|host|all]" >&2; exit 2 ;;
 esac

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Builds both builds from scratch where needed and runs every test:
-# the host build, the host build with sanitizers, the Windows build under
+# the host build, the host build with sanitizers, the Windows tests under
 # Wine (with a private Xvfb), its dialogs again at 144 DPI, the release
 # (signed with a throwaway certificate, its MSI installed, upgraded and
 # removed in a fresh Wine prefix) and a short fuzzing run.
+# The Windows tests run on the 32-bit product where this machine can run
+# 32-bit programs, and otherwise (or with VANTOR_WINE64=1) on the 64-bit
+# build of the same sources under 64-bit Wine, with the 32-bit product built,
+# checked and packaged but not run (scripts/wine-env.sh decides; the last
+# lines say which ran).
 # Installs what is missing first. Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -25,30 +30,68 @@ cmake --build --preset host-asan -j"$jobs"
 step "host tests with sanitizers"
 ctest --preset host-asan -j"$jobs"
 
-step "win32 build"
+step "win32 build (the product)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs"
 file build/win32/vantor.exe
-step "win32 tests under Wine"
-# One at a time: the dialog tests share the display and the Wine prefix.
-scripts/wine-env.sh ctest --preset win32 -j1
 
-step "win32 text tests again with a double-byte ANSI code page (932)"
+# Which Windows build this machine can run: the 32-bit product under 32-bit
+# Wine, or, on a machine that runs only 64-bit programs (or with
+# VANTOR_WINE64=1), the 64-bit build of the same sources under 64-bit Wine.
+choice="$(scripts/wine-env.sh --which)"
+IFS=$'\t' read -r windows _ why <<<"$choice"
+export VANTOR_WINDOWS_BUILD="$windows"
+echo "Windows tests run on: $windows ($why)"
+
+step "the 32-bit product, checked as built: PE32 GUI i386, only system DLLs, manifest, DependentLoadFlags"
+scripts/check-product.sh build/win32/vantor.exe
+
+if [ "$windows" = win64 ]; then
+  step "win64 build (tests only: the same sources for 64-bit Windows, never released)"
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 -j"$jobs"
+  file build/win64/vantor.exe
+fi
+
+# ctest's own summary line, "N% tests passed, 0 tests failed out of T": T.
+count_of() { sed -n 's/.*tests passed, .* tests failed out of \([0-9]*\).*/\1/p' "$1" | tail -1; }
+logs="build/test-all-logs"
+mkdir -p "$logs"
+
+step "$windows tests under Wine"
+# One at a time: the dialog tests share the display and the Wine prefix.
+scripts/wine-env.sh ctest --preset "$windows" -j1 2>&1 | tee "$logs/windows.log"
+all_tests="$(count_of "$logs/windows.log")"
+
+step "$windows text tests again with a double-byte ANSI code page (932)"
 # Wine takes a process's ANSI code page from its locale (LC_ALL; no system
 # locale needs to be installed for that).
-LC_ALL=ja_JP.UTF-8 scripts/wine-env.sh ctest --preset win32 -j1 -R 'CharactersOf|DataReader'
+LC_ALL=ja_JP.UTF-8 scripts/wine-env.sh ctest --preset "$windows" -j1 -R 'CharactersOf|DataReader' 2>&1 |
+  tee "$logs/cp932.log"
+cp932_tests="$(count_of "$logs/cp932.log")"
 
-step "win32 dialog tests again at 144 DPI"
+step "$windows dialog tests again at 144 DPI"
 # The same dialogs, larger: layout, columns, screenshots (dialog-144dpi.png).
-rm -f build/win32/screenshots/dialog-144dpi.png
-scripts/at-dpi.sh 144 ctest --preset win32 -j1 \
-  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|ManualPrinterWin32)\.'
-test -f build/win32/screenshots/dialog-144dpi.png || { echo "the dialogs did not run at 144 DPI" >&2; exit 1; }
+rm -f "build/$windows/screenshots/dialog-144dpi.png"
+scripts/at-dpi.sh 144 ctest --preset "$windows" -j1 \
+  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|ManualPrinterWin32)\.' 2>&1 |
+  tee "$logs/dpi144.log"
+dpi_tests="$(count_of "$logs/dpi144.log")"
+test -f "build/$windows/screenshots/dialog-144dpi.png" || { echo "the dialogs did not run at 144 DPI" >&2; exit 1; }
 
 step "release package: signed zip and MSI; install, job, upgrade, downgrade, removal under Wine"
-scripts/package-test.sh
+scripts/package-test.sh 2>&1 | tee "$logs/package.log"
 
 step "fuzzing (libFuzzer, ASan, UBSan; ${VANTOR_FUZZ_SECONDS:-20} s per target)"
 scripts/fuzz.sh "${VANTOR_FUZZ_SECONDS:-20}"
 
 step "all tests passed"
+if [ "$windows" = win32 ]; then
+  echo "Windows tests: the 32-bit product under 32-bit Wine ($why): $all_tests tests," \
+       "$cp932_tests again at code page 932, $dpi_tests again at 144 DPI"
+else
+  echo "Windows tests: 64-bit build of the same sources under 64-bit Wine ($why):" \
+       "$all_tests tests, $cp932_tests again at code page 932, $dpi_tests again at 144 DPI;" \
+       "the 32-bit product was built, checked and packaged but not run"
+fi
+grep -h '^package test: ' "$logs/package.log" || true

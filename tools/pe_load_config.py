@@ -20,16 +20,22 @@ never sees the structure. This tool does the linker's part after the link:
 `strip` keeps the directory entry, so the build runs `set`, then strips. A
 signature covers the checksum and the directory: sign after `set`.
 
-Only 32-bit PE images (PE32, i386) are handled: that is what we ship.
+The product is a 32-bit image (PE32, i386); the 64-bit test build (PE32+,
+x86-64, never released) carries the same flag and is handled the same way.
 """
 import struct
 import sys
 
 LOAD_CONFIG_ENTRY = 10                     # IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
-DEPENDENT_LOAD_FLAGS_OFFSET = 0x36         # in IMAGE_LOAD_CONFIG_DIRECTORY32
-MIN_SIZE = 0x40                            # the load configuration up to SecurityCookie
-SYMBOL = b"__load_config_used"             # C name `_load_config_used`, i386 decoration
+# Per image kind: machine, optional-header magic, offset of the data
+# directories in the optional header, offset of DependentLoadFlags in the
+# load configuration, its size up to SecurityCookie, and the C name
+# `_load_config_used` as the symbol table spells it.
+KINDS = {
+    "PE32": (0x14C, 0x10B, 96, 0x36, 0x40, b"__load_config_used"),   # i386: leading underscore
+    "PE32+": (0x8664, 0x20B, 112, 0x4E, 0x60, b"_load_config_used"),  # x86-64: none
+}
 
 
 class PeError(Exception):
@@ -50,13 +56,18 @@ class Pe:
         (machine, sections, _, self.symtab, self.nsyms, opt_size, _) = struct.unpack_from(
             "<HHIIIHH", self.data, coff)
         self.opt = coff + 20
-        if machine != 0x14C or struct.unpack_from("<H", self.data, self.opt)[0] != 0x10B:
-            raise PeError("not a 32-bit (PE32, i386) image")
+        magic = struct.unpack_from("<H", self.data, self.opt)[0]
+        for kind, (want_machine, want_magic, directories, flags_at, min_size, symbol) in KINDS.items():
+            if (machine, magic) == (want_machine, want_magic):
+                break
+        else:
+            raise PeError("neither a PE32 i386 nor a PE32+ x86-64 image")
+        self.kind, self.flags_at, self.min_size, self.symbol = kind, flags_at, min_size, symbol
         self.checksum_at = self.opt + 64
-        count = struct.unpack_from("<I", self.data, self.opt + 92)[0]
+        count = struct.unpack_from("<I", self.data, self.opt + directories - 4)[0]
         if count <= LOAD_CONFIG_ENTRY:
             raise PeError("the optional header has no load-configuration entry")
-        self.directory_at = self.opt + 96 + 8 * LOAD_CONFIG_ENTRY
+        self.directory_at = self.opt + directories + 8 * LOAD_CONFIG_ENTRY
         self.sections = []
         for i in range(sections):
             at = self.opt + opt_size + 40 * i
@@ -95,9 +106,9 @@ class Pe:
         rva, dir_size = struct.unpack_from("<II", self.data, self.directory_at)
         if rva == 0 or dir_size == 0:
             return None
-        at = self.offset_of(rva, MIN_SIZE)
+        at = self.offset_of(rva, self.min_size)
         size = struct.unpack_from("<I", self.data, at)[0]
-        flags = struct.unpack_from("<H", self.data, at + DEPENDENT_LOAD_FLAGS_OFFSET)[0]
+        flags = struct.unpack_from("<H", self.data, at + self.flags_at)[0]
         return rva, size, flags
 
     def update_checksum(self):
@@ -114,18 +125,18 @@ class Pe:
 def set_directory(path):
     with open(path, "rb") as f:
         pe = Pe(f.read())
-    rva = pe.symbol_rva(SYMBOL)
-    at = pe.offset_of(rva, MIN_SIZE)
+    rva = pe.symbol_rva(pe.symbol)
+    at = pe.offset_of(rva, pe.min_size)
     size = struct.unpack_from("<I", pe.data, at)[0]
-    flags = struct.unpack_from("<H", pe.data, at + DEPENDENT_LOAD_FLAGS_OFFSET)[0]
-    if size < MIN_SIZE or not flags & LOAD_LIBRARY_SEARCH_SYSTEM32:
+    flags = struct.unpack_from("<H", pe.data, at + pe.flags_at)[0]
+    if size < pe.min_size or not flags & LOAD_LIBRARY_SEARCH_SYSTEM32:
         raise PeError("_load_config_used has Size 0x%x and DependentLoadFlags 0x%x" % (size, flags))
     struct.pack_into("<II", pe.data, pe.directory_at, rva, size)
     pe.update_checksum()
     with open(path, "wb") as f:
         f.write(pe.data)
-    print("%s: load configuration at RVA 0x%x, %d bytes, DependentLoadFlags 0x%x"
-          % (path, rva, size, flags))
+    print("%s (%s): load configuration at RVA 0x%x, %d bytes, DependentLoadFlags 0x%x"
+          % (path, pe.kind, rva, size, flags))
 
 
 def check(path):
@@ -135,12 +146,12 @@ def check(path):
     if found is None:
         raise PeError("the load-configuration directory is empty")
     rva, size, flags = found
-    if size < MIN_SIZE:
+    if size < pe.min_size:
         raise PeError("the load configuration is %d bytes, too short for DependentLoadFlags" % size)
     if not flags & LOAD_LIBRARY_SEARCH_SYSTEM32:
         raise PeError("DependentLoadFlags is 0x%x, without LOAD_LIBRARY_SEARCH_SYSTEM32" % flags)
-    print("%s: DependentLoadFlags 0x%x (load configuration at RVA 0x%x, %d bytes)"
-          % (path, flags, rva, size))
+    print("%s (%s): DependentLoadFlags 0x%x (load configuration at RVA 0x%x, %d bytes)"
+          % (path, pe.kind, flags, rva, size))
 
 
 def main(argv):

@@ -16,16 +16,29 @@
 
 #include <stddef.h>
 
-/* mingw-w64's header still calls DependentLoadFlags "Reserved1". */
+/* mingw-w64's header still calls DependentLoadFlags "Reserved1". The
+ * product is 32-bit; the 64-bit test build (never released) carries the same
+ * flag in the 64-bit form of the structure, so its tests load DLLs the same
+ * way. */
+#ifdef _WIN64
+_Static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, Reserved1) == 0x4E,
+               "DependentLoadFlags sits at offset 0x4E of the 64-bit load configuration");
+typedef IMAGE_LOAD_CONFIG_DIRECTORY64 VantorLoadConfig;
+#define VANTOR_LOAD_CONFIG_SIZE 0x60
+#else
 _Static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, Reserved1) == 0x36,
                "DependentLoadFlags sits at offset 0x36 of the 32-bit load configuration");
+typedef IMAGE_LOAD_CONFIG_DIRECTORY32 VantorLoadConfig;
+#define VANTOR_LOAD_CONFIG_SIZE 0x40
+#endif
 
-/* Size 0x40: the structure up to SecurityCookie, the form every 32-bit
- * Windows reads. It ends before the SafeSEH table fields, so the image
- * claims no SafeSEH table (none is built; the exceptions of this program are
- * not frame-based SEH), and everything but the flag is left at zero: no
- * security cookie, the process heap and critical sections as by default. */
-const IMAGE_LOAD_CONFIG_DIRECTORY32 _load_config_used = {
-    .Size = 0x40,
+/* Size: the structure up to and including SecurityCookie (0x40 bytes in
+ * 32-bit images, 0x60 in 64-bit ones), the form every Windows reads. In the
+ * 32-bit image it ends before the SafeSEH table fields, so the image claims
+ * no SafeSEH table (none is built; the exceptions of this program are not
+ * frame-based SEH), and everything but the flag is left at zero: no security
+ * cookie, the process heap and critical sections as by default. */
+const VantorLoadConfig _load_config_used = {
+    .Size = VANTOR_LOAD_CONFIG_SIZE,
     .Reserved1 = LOAD_LIBRARY_SEARCH_SYSTEM32, /* DependentLoadFlags */
 };

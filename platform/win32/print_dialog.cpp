@@ -10,7 +10,9 @@ namespace platform {
 // chosen device name; "" when it was cancelled or failed.
 std::string AskPrinterWithDialog() {
     PRINTDLGA dialog{};
-    static_assert(sizeof(PRINTDLGA) == 66, "the 32-bit PRINTDLGA record is 66 bytes");
+    // The record the system expects: 66 bytes in the 32-bit product (packed),
+    // 120 in the 64-bit test build.
+    static_assert(sizeof(PRINTDLGA) == (sizeof(void*) == 4 ? 66 : 120), "PRINTDLGA has the system's size");
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = nullptr;
     dialog.Flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;

@@ -38,7 +38,7 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     ProcessOutcome outcome;
     outcome.started = std::chrono::system_clock::now();
     STARTUPINFOA startup{};
-    static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit STARTUPINFOA record is 68 bytes");
+    static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104), "STARTUPINFOA: 68 bytes (32-bit), 104 (64-bit)");
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
