@@ -52,7 +52,10 @@ namespace {
 
 #ifdef _WIN32
 constexpr const char* kExe = ".exe";
-constexpr const char* kBuildName = "win32 (Wine)";
+// The product is the 32-bit build; the 64-bit one is the test build of the
+// same sources that machines without 32-bit support run.
+constexpr const char* kBuildName =
+    sizeof(void*) == 4 ? "win32 (the 32-bit product, Wine)" : "win64 (the 64-bit test build, 64-bit Wine)";
 constexpr double kFloorTarget = 1.2;
 #else
 constexpr const char* kExe = "";

@@ -6,6 +6,10 @@
 #
 #   scripts/bench.sh [host|win32|all]          (default: all)
 #
+# "win32" measures the Windows build this machine runs (scripts/wine-env.sh):
+# the 32-bit product, or where only 64-bit programs run (or VANTOR_WINE64=1)
+# the 64-bit test build of the same sources; the table names which.
+#
 #   BENCH_SIZES       data lines per job, host build   (default 10,100,1000,10000)
 #   BENCH_WINE_SIZES  data lines per job, under Wine   (default 10,100,1000: every
 #                     process start costs milliseconds under Wine, so 10000 lines
@@ -15,8 +19,9 @@
 #                     build/bench-host; /dev/shm shows the figures without the
 #                     disk, whose rename-and-flush dominates each settings write)
 #
-# Builds: Release, without tests, in build/bench-host and build/bench-win32;
-# the Windows build runs under Wine with its own prefix in build/bench-win32.
+# Builds: Release, without tests, in build/bench-host and build/bench-win32
+# (or build/bench-win64); the Windows build runs under Wine with its own
+# prefix in that folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT="$PWD"
@@ -44,12 +49,16 @@ bench_host() {
 
 bench_win32() {
   scripts/install-deps.sh
-  echo "==== building build/bench-win32 (Release, mingw-w64)" >&2
-  quietly cmake -S . -B build/bench-win32 -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DVANTOR_TESTS=OFF
-  quietly cmake --build build/bench-win32 -j2 --target vantor bench_runner job_bench
-  WINEPREFIX="${WINEPREFIX:-$ROOT/build/bench-win32/wineprefix}" scripts/wine-env.sh \
-    wine build/bench-win32/bench/job_bench.exe --sizes "$WINE_SIZES" --startup-runs "$STARTUP_RUNS"
+  local windows toolchain
+  IFS=$'\t' read -r windows _ < <(scripts/wine-env.sh --which)
+  if [ "$windows" = win64 ]; then toolchain=mingw-x86_64; else toolchain=mingw-i686; fi
+  echo "==== building build/bench-$windows (Release, mingw-w64)" >&2
+  quietly cmake -S . -B "build/bench-$windows" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DVANTOR_TESTS=OFF
+  quietly cmake --build "build/bench-$windows" -j2 --target vantor bench_runner job_bench
+  VANTOR_WINDOWS_BUILD="$windows" WINEPREFIX="${WINEPREFIX:-$ROOT/build/bench-$windows/wineprefix}" \
+    scripts/wine-env.sh wine "build/bench-$windows/bench/job_bench.exe" --sizes "$WINE_SIZES" \
+    --startup-runs "$STARTUP_RUNS"
 }
 
 case "$WHICH" in
