@@ -134,11 +134,15 @@ private:
 };
 
 // Runs `commandLine` through the platform's process run; seconds taken.
-double TimedRun(const std::string& commandLine) {
+// `exitCode` gets the process's exit code: a connector that starts but
+// cannot load (a missing DLL, a manifest the loader refuses) ends at once
+// with an NTSTATUS such as 0xC000007B and runs no line.
+double TimedRun(const std::string& commandLine, uint32_t* exitCode = nullptr) {
     uint32_t code = 0;
     const std::uint64_t t0 = runnerlog::NowNs();
     if (!platform::RunHiddenAndWait(commandLine, code))
         throw std::runtime_error("cannot start " + commandLine);
+    if (exitCode) *exitCode = code;
     return static_cast<double>(runnerlog::NowNs() - t0) / 1e9;
 }
 
@@ -171,11 +175,15 @@ Throughput MeasureThroughput(const fs::path& work, const fs::path& connector,
     install.Reset();
     Throughput t;
     t.lines = lines;
-    t.job = TimedRun(install.JobCommandLine("data.txt"));
+    uint32_t exitCode = 0;
+    t.job = TimedRun(install.JobCommandLine("data.txt"), &exitCode);
     const std::vector<RunnerLine> runs = install.Log();
-    if (static_cast<int>(runs.size()) != lines)
+    if (static_cast<int>(runs.size()) != lines) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(exitCode));
         throw std::runtime_error("the job ran " + std::to_string(runs.size()) + " of " +
-                                 std::to_string(lines) + " lines");
+                                 std::to_string(lines) + " lines (the connector's exit code " + code + ")");
+    }
     // The floor: the job's own first runner command line, started as often.
     const std::string runnerLine = runs.front().commandLine;
     install.ClearLog();

@@ -7,8 +7,8 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(cmake make g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 mingw-w64-tools
-          wine wine32:i386 xvfb xauth xdotool imagemagick zip unzip file python3
+packages=(cmake make g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix mingw-w64-tools
+          wine wine32:i386 wine64 xvfb xauth xdotool imagemagick zip unzip file python3
           wixl msitools osslsigncode openssl libxml2-utils)
 
 missing=()
