@@ -116,7 +116,7 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
     ASSERT_TRUE(uiauto::SelectListRow(jobs, 1));
     const uiauto::ListViewState unicode = uiauto::ListView(lines, true);
     ASSERT_EQ(unicode.rows.size(), 1u);
-    EXPECT_EQ(unicode.rows[0][6], runs[3].cmdlineW);
+    EXPECT_EQ(unicode.rows[0][6], runs[4].cmdlineW);
     EXPECT_NE(unicode.rows[0][6].find(kUnicodeValue), std::string::npos);
     // The timed-out runner.
     ASSERT_TRUE(uiauto::SelectListRow(jobs, 2));
