@@ -6,10 +6,12 @@
 #include "job/command_line.h"
 #include "job/job_run.h"
 #include "job/journal.h"
+#include "job/journal_reader.h"
 #include "job/plan.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 #include "ui/config_dialog.h"
+#include "ui/jobs_window.h"
 
 int ExitStatusOf(const JobSummary& summary) {
     if (!summary.dataRead) return kExitDataFileUnreadable;
@@ -28,6 +30,8 @@ bool CVantorApp::InitInstance() {
     std::string commandLine = CommandLineText();
     if (commandLine.empty()) {
         dialog->DoModal();
+    } else if (journal::IsJobsCommand(commandLine)) {
+        ShowJobs(*this);  // nothing else runs
     } else if (job::TakeDryRunToken(commandLine)) {
         RunDryRun(commandLine);
     } else {

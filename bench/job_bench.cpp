@@ -17,7 +17,10 @@
 // 2. Start-up: from starting the connector on a one-line job to the moment
 //    the stand-in starts (it logs its clock), against the same for a bare
 //    start of the stand-in. Medians.
-// 3. Memory (host build only): peak resident set of a job over a data file of
+// 3. The recent jobs window over a 10 MB journal: reading the file, grouping
+//    its records into jobs and making every row's texts, as /JOBS does when
+//    it opens (in this process, without the window itself).
+// 4. Memory (host build only): peak resident set of a job over a data file of
 //    --memory-mb MB, from getrusage(RUSAGE_CHILDREN) in a forked child that
 //    runs nothing but that job.
 #ifdef _WIN32
@@ -40,8 +43,11 @@
 #include <string>
 #include <vector>
 
+#include "job/journal_reader.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "tools/runner_log.h"
+#include "ui/jobs_view.h"
 #ifndef _WIN32
 #include "platform/profile_engine.h"
 #endif
@@ -356,6 +362,28 @@ std::vector<int> ParseSizes(const std::string& text) {
 
 const char* Verdict(bool met) { return met ? "PASS" : "MISS"; }
 
+// A journal of about `megabytes` MB as real jobs write it: per job a start,
+// three label-program runs (every tenth with a failed line) and an end.
+std::string BigJournal(int megabytes) {
+    const std::size_t target = static_cast<std::size_t>(megabytes) * 1024 * 1024;
+    std::string journal;
+    for (int job = 0; journal.size() < target; ++job) {
+        const std::string head = "2026-12-08T14:12:" + std::to_string(10 + job % 50) + ".384+01:00\t" +
+                                 std::to_string(1000 + job % 7000) + "\t";
+        journal += head + "job-start\tuser=anna\tcmdline=/F=C:\\Labels\\Shelf.tvl /D=C:\\Temp\\job" +
+                   std::to_string(job) + ".txt\ttemplate=Shelf\tdatafile=C:\\Temp\\job" +
+                   std::to_string(job) + ".txt\tlines=3\tdata=read\n";
+        for (int line = 1; line <= 3; ++line)
+            journal += head + "run\tline=" + std::to_string(line) +
+                       "\trunner=label-program\tcmdline=\"C:\\Tarvel\\Tarvel.exe\" \"C:\\Labels\\Shelf.tvl\" "
+                       "/pt \"Zebra Aisle 4\"  /fm Param1 \"ITEM-" + std::to_string(job) +
+                       "\" /fm Param2 \"Shelf label %25 " + std::to_string(line) +
+                       "\"\toutcome=exited\texit=" + (job % 10 == 0 && line == 2 ? "3" : "0") + "\tms=41\n";
+        journal += head + "job-end\tlines=3\tfailed=" + (job % 10 == 0 ? "1" : "0") + "\tms=148\n";
+    }
+    return journal;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -455,6 +483,32 @@ int main(int argc, char** argv) {
         std::printf("Start-up (one-line job, median of %d): start to runner start %.2f ms; bare "
                     "runner start %.2f ms; connector's share %.2f ms\n",
                     startupRuns, s.connectorMs, s.bareMs, s.connectorMs - s.bareMs);
+
+        {
+            const int megabytes = 10;
+            const fs::path file = work / "journal.log";
+            WriteAll(file, BigJournal(megabytes));
+            std::vector<double> seconds;
+            std::size_t jobs = 0;
+            for (int round = 0; round < 5; ++round) {
+                const std::uint64_t t0 = runnerlog::NowNs();
+                const platform::FileReadResult read =
+                    platform::ReadFileDenyWrite(file.string(), journal::kMaxFileBytes);
+                const journal::Book book = journal::ParseJournal({{file.string(), read.bytes}});
+                const std::vector<std::size_t> listed = ui::ListedJobs(book, "", false);
+                std::size_t cells = 0;
+                for (std::size_t index : listed) cells += ui::JobRow(book.jobs[index]).size();
+                if (!listed.empty())
+                    for (const journal::Run& run : book.jobs[listed[0]].runs) cells += ui::RunRow(run).size();
+                seconds.push_back(static_cast<double>(runnerlog::NowNs() - t0) / 1e9);
+                jobs = listed.size();
+                if (cells == 0) throw std::runtime_error("the journal gave no rows");
+            }
+            const double median = Median(seconds);
+            std::printf("Recent jobs window: a %d MB journal (%zu jobs) read, grouped and made into rows "
+                        "in %.3f s (median of 5); < 1 s: %s\n",
+                        megabytes, jobs, median, Verdict(median < 1.0));
+        }
 
 #ifndef _WIN32
         if (memoryMb > 0) {

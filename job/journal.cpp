@@ -56,6 +56,22 @@ void JobJournal::JobStarted(const JobStart& start) {
     Append(start.started, "job-start", fields);
 }
 
+// The fields of a run record after its line number.
+static std::string RunFields(const launch::RunnerOutcome& runner) {
+    const platform::ProcessOutcome& process = runner.process;
+    std::string fields = JournalField("runner", launch::RunnerName(runner.runner)) +
+                         (runner.unicodeCommandLine.empty()
+                              ? JournalField("cmdline", runner.commandLine)
+                              : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
+                         JournalField("outcome", OutcomeName(process.state));
+    if (process.state == platform::ProcessOutcome::State::Exited)
+        fields += JournalField("exit", std::to_string(process.exitCode));
+    if (process.state == platform::ProcessOutcome::State::NotStarted)
+        fields += JournalField("error", std::to_string(process.error.code) + " " + process.error.text);
+    fields += JournalField("ms", std::to_string(MillisecondsBetween(process.started, process.ended)));
+    return fields;
+}
+
 void JobJournal::LineFinished(const LineDone& line) {
     const std::string number = JournalField("line", std::to_string(line.line));
     if (line.launch.cancelled) {
@@ -63,20 +79,14 @@ void JobJournal::LineFinished(const LineDone& line) {
                number + JournalField("runner", launch::RunnerName(launch::Runner::LabelProgram)) +
                    JournalField("outcome", "cancelled"));
     }
-    for (const launch::RunnerOutcome& runner : line.launch.runners) {
-        const platform::ProcessOutcome& process = runner.process;
-        std::string fields = number + JournalField("runner", launch::RunnerName(runner.runner)) +
-                             (runner.unicodeCommandLine.empty()
-                                  ? JournalField("cmdline", runner.commandLine)
-                                  : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
-                             JournalField("outcome", OutcomeName(process.state));
-        if (process.state == platform::ProcessOutcome::State::Exited)
-            fields += JournalField("exit", std::to_string(process.exitCode));
-        if (process.state == platform::ProcessOutcome::State::NotStarted)
-            fields += JournalField("error", std::to_string(process.error.code) + " " + process.error.text);
-        fields += JournalField("ms", std::to_string(MillisecondsBetween(process.started, process.ended)));
-        Append(process.ended, "run", fields);
-    }
+    for (const launch::RunnerOutcome& runner : line.launch.runners)
+        Append(runner.process.ended, "run", number + RunFields(runner));
+}
+
+void JobJournal::LineRerun(const std::string& jobKey, int line, const launch::RunnerOutcome& runner) {
+    Append(runner.process.ended, "rerun",
+           JournalFieldUtf8("of", jobKey) + JournalField("line", std::to_string(line)) +
+               RunFields(runner));
 }
 
 void JobJournal::JobEnded(const JobEnd& end) {
@@ -86,10 +96,16 @@ void JobJournal::JobEnded(const JobEnd& end) {
                JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
 }
 
-std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app) {
+std::string JournalPath(const CAppBase& app) {
     std::string path = ReadSettingText(app, section::kSettings, key::kJournalFile, defaults::kText);
-    if (path.empty()) return nullptr;
+    if (path.empty()) return path;
     if (!platform::IsAbsolutePath(path)) path = launch::ConnectorFolder(app) + path;
+    return path;
+}
+
+std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app) {
+    std::string path = JournalPath(app);
+    if (path.empty()) return nullptr;
     int maxKB = ReadSettingInt(app, section::kSettings, key::kJournalMaxKB, defaults::kJournalMaxKB);
     if (maxKB <= 0) maxKB = defaults::kJournalMaxKB;
     (void)platform::RotateIfLarger(path, static_cast<uint64_t>(maxKB) * 1024u);

@@ -12,6 +12,9 @@
 //              operator cancelled the print dialog and nothing started), exit
 //              (exited), error (not-started: the system's code and text), ms
 //   job-end    lines, failed, ms
+//   rerun      a run started again from the window over the journal, written
+//              by that window's process: of (the "<time> <pid>" of the job's
+//              job-start record), then the fields of a run
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once
@@ -32,6 +35,10 @@ public:
     void LineFinished(const LineDone& line) override;
     void JobEnded(const JobEnd& end) override;
 
+    // A runner of line `line` of the job whose job-start record is `jobKey`
+    // ("<time> <pid>"), started again by hand.
+    void LineRerun(const std::string& jobKey, int line, const launch::RunnerOutcome& runner);
+
     const std::string& Path() const { return path_; }
 
 private:
@@ -42,6 +49,10 @@ private:
     std::string path_;
     std::string pid_;
 };
+
+// The path of the journal Settings/JournalFile names (relative to the
+// connector's folder unless absolute); "" when JournalFile is missing or empty.
+std::string JournalPath(const CAppBase& app);
 
 // The journal Settings/JournalFile names (relative to the connector's folder
 // unless absolute), rotated first when it is larger than Settings/JournalMaxKB

@@ -11,6 +11,7 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_VANTOR_DIALOG 102
+#define IDD_JOBS 103
 #define IDR_MAINFRAME 128
 
 // The system-menu command of the About entry
@@ -57,3 +58,12 @@
 
 // About box (template 100)
 #define IDC_ABOUT_VERSION 1013      // "Version: ..." text, filled at every activation
+
+// Recent jobs (template 103, /JOBS)
+#define IDC_JOBS_STATUS 1100        // what the journal is and what of it could not be read
+#define IDC_JOBS_FILTER 1101        // edit: text in template, data file, user or command line
+#define IDC_JOBS_ONLY_FAILED 1102   // check box "Only failed jobs"
+#define IDC_JOBS_LIST 1103          // list view: one row per job, newest first
+#define IDC_JOBS_RUNS 1104          // list view: the selected job's runs
+#define IDC_JOBS_COPY 1105          // "Copy": the selected job as text on the clipboard
+#define IDC_JOBS_RUN_AGAIN 1106     // "Run line again"

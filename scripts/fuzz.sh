@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh [seconds-per-target] [target...]
 #
 # Default: 20 seconds for each of fuzz_command_line, fuzz_data_reader,
-# fuzz_profile and fuzz_windows_cmdline. Each target starts from the seeds in
+# fuzz_profile, fuzz_windows_cmdline and fuzz_journal. Each target starts from the seeds in
 # fuzz/corpus/<target>/, copied into build/fuzz/corpus-work/<target>/, where
 # what it learns is kept from one run to the next (the repository's seeds stay
 # as they are). An input that crashes or breaks an invariant is kept in
@@ -18,7 +18,7 @@ seconds="${1:-20}"
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_command_line fuzz_data_reader fuzz_profile fuzz_windows_cmdline)
+  targets=(fuzz_command_line fuzz_data_reader fuzz_profile fuzz_windows_cmdline fuzz_journal)
 fi
 case "$seconds" in ''|*[!0-9]*) echo "usage: $0 [seconds-per-target] [target...]" >&2; exit 2;; esac
 

@@ -72,12 +72,14 @@ cp932_tests="$(count_of "$logs/cp932.log")"
 
 step "$windows dialog tests again at 144 DPI"
 # The same dialogs, larger: layout, columns, screenshots (dialog-144dpi.png).
-rm -f "build/$windows/screenshots/dialog-144dpi.png"
+rm -f "build/$windows/screenshots/dialog-144dpi.png" "build/$windows/screenshots/jobs-144dpi.png"
 scripts/at-dpi.sh 144 ctest --preset "$windows" -j1 \
-  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|ManualPrinterWin32)\.' 2>&1 |
+  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|JobsWindow|ManualPrinterWin32)\.' 2>&1 |
   tee "$logs/dpi144.log"
 dpi_tests="$(count_of "$logs/dpi144.log")"
-test -f "build/$windows/screenshots/dialog-144dpi.png" || { echo "the dialogs did not run at 144 DPI" >&2; exit 1; }
+for shot in dialog jobs; do
+  test -f "build/$windows/screenshots/$shot-144dpi.png" || { echo "the $shot window did not run at 144 DPI" >&2; exit 1; }
+done
 
 step "release package: signed zip and MSI; install, job, upgrade, downgrade, removal under Wine"
 scripts/package-test.sh 2>&1 | tee "$logs/package.log"

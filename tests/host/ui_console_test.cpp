@@ -52,3 +52,42 @@ TEST(ConsoleConfig, NoSettingsFileShowsDefaultsAndCreatesNone) {
 }
 
 }  // namespace
+
+namespace {
+
+// /JOBS on the host build: the window's two tables from a journal of real
+// jobs; nothing is run or written.
+TEST(ConsoleJobs, PrintsTheJobsAndTheirRunsAndWritesNothing) {
+    testsupport::ConnectorInstall install;
+    const std::string quotedExe = "\"" + install.Exe() + "\"";
+    testsupport::ProcessResult off = testsupport::RunProgram(quotedExe + " /jobs");
+    EXPECT_NE(off.output.find("The job journal is off: no JournalFile is set."), std::string::npos)
+        << off.output;
+
+    install.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    testsupport::WriteFileBytes(install.File("Tarvel.exitcode"), "0 3");
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\ntwo\t1\n");
+    install.RunConnector("/F=Shelf /D=" + install.File("job.txt"));
+    install.RunConnector("/F=Box /D=" + install.File("missing.txt"));
+    const std::vector<testsupport::RunRecord> runs = install.Runs("Tarvel");
+    ASSERT_EQ(runs.size(), 3u);
+    const std::string journal = ReadFileBytes(install.File("journal.log"));
+    const std::string ini = install.IniBytes();
+
+    const testsupport::ProcessResult run = install.RunConnector("/JOBS");
+    const std::string& out = run.output;
+    const std::size_t jobs = out.find("Jobs, newest first\nJob  Started");
+    const std::size_t box = out.find("data file unreadable");
+    const std::size_t shelf = out.find("some lines failed");
+    ASSERT_NE(jobs, std::string::npos) << out;
+    EXPECT_TRUE(jobs < box && box < shelf) << out;
+    const std::size_t runs1 = out.find("Runs of job 2\n  Line  Runner         Outcome  Exit code");
+    ASSERT_NE(runs1, std::string::npos) << out;
+    EXPECT_NE(out.find("  2     label-program  exited   3", runs1), std::string::npos) << out;
+    EXPECT_NE(out.find(runs[1].cmdline, runs1), std::string::npos) << out;
+    EXPECT_EQ(install.Runs("Tarvel").size(), 3u);
+    EXPECT_EQ(ReadFileBytes(install.File("journal.log")), journal);
+    EXPECT_EQ(install.IniBytes(), ini);
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
-// Pictures of the real configuration dialog and About box for a person to
-// look at: build/<folder>/screenshots/dialog.png and about.png, or at another
-// DPI than 96 dialog-<dpi>dpi.png and about-<dpi>dpi.png (the test command
-// takes them at 96 and 144 DPI). Taken by the
+// Pictures of the real configuration dialog, About box and recent jobs
+// window for a person to look at: build/<folder>/screenshots/dialog.png,
+// about.png and jobs.png, or at another DPI than 96 dialog-<dpi>dpi.png and
+// so on (the test command takes them at 96 and 144 DPI). Taken by the
 // UI driver inside a Wine virtual desktop, where Wine draws the window
 // frames and captions itself (plain Xvfb has no window manager to draw them).
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/build_paths.h"
+#include "support/connector_install.h"
 #include "support/temp_dir.h"
 #include "support/ui_fixture.h"
 #include "tools/win32/ui_automation.h"
@@ -103,6 +104,56 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     const auto [aw, ah] = PngSize(aboutPng);
     EXPECT_GE(aw, static_cast<std::uint32_t>(aboutSize.right));
     EXPECT_GT(ah, static_cast<std::uint32_t>(aboutSize.bottom));
+}
+
+// The recent jobs window over a journal of three real jobs: one clean, one
+// with a failed line, one without its data file.
+TEST(DialogScreenshots, JobsWindowIsPictured) {
+    UiTurn turn;
+    testsupport::ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    testsupport::WriteFileBytes(install.File("Tarvel.exitcode"), "0 0 0 3 0");
+    testsupport::WriteFileBytes(install.File("job.txt"), "ITEM-100\t2\nITEM-101\t1\n");
+    const std::string job = "/F=Shelf /D=\"" + install.File("job.txt") + "\"";
+    install.RunConnector(job);
+    testsupport::WriteFileBytes(install.File("job.txt"), "ITEM-102\t1\nITEM-103\t1\nITEM-104\t1\n");
+    install.RunConnector(job);
+    install.RunConnector("/F=Box /D=\"" + install.File("missing.txt") + "\"");
+
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    std::string png = testsupport::BuildDir();
+    png += "\\screenshots";
+    std::filesystem::create_directories(png);
+    png += "\\jobs";
+    if (dpi != 96) {
+        png += "-";
+        png += std::to_string(dpi);
+        png += "dpi";
+    }
+    png += ".png";
+    std::filesystem::remove(png);
+
+    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, 500, 310);
+    const std::string desktop = std::to_string(needed.right + 200) + "x" + std::to_string(needed.bottom + 160);
+    std::string command = "C:\\windows\\explorer.exe /desktop=VantorJobs," + desktop + " \"" +
+                          testsupport::ToolProgram("uidriver") + "\" shootjobs \"" + install.Exe() +
+                          "\" \"" + install.path() + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(ended);
+    std::filesystem::copy_file(install.File("jobs.png"), png);
+    const auto [w, h] = PngSize(png);
+    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
+    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
 }
 
 }  // namespace

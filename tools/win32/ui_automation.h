@@ -249,7 +249,9 @@ struct ListViewState {
     std::vector<std::vector<std::string>> rows;  // display order, one text per column
 };
 
-inline ListViewState ListView(HWND list) {
+// `unicode`: the rows' texts asked for as UTF-16 (LVM_GETITEMTEXTW) and
+// given in UTF-8, every character kept; otherwise in the ANSI code page.
+inline ListViewState ListView(HWND list, bool unicode = false) {
     ListViewState state;
     constexpr std::size_t kTextOffset = 256, kTextSize = 4096;
     RemoteBlock block(list, kTextOffset + kTextSize);
@@ -276,6 +278,27 @@ inline ListViewState ListView(HWND list) {
     for (int r = 0; r < rowCount; ++r) {
         std::vector<std::string> row;
         for (int c = 0; c < std::max(columnCount, 1); ++c) {
+            if (unicode) {
+                LVITEMW item{};
+                item.iSubItem = c;
+                item.pszText = reinterpret_cast<wchar_t*>(block.at(kTextOffset));
+                item.cchTextMax = kTextSize / sizeof(wchar_t);
+                block.Write(0, &item, sizeof item);
+                const LRESULT length =
+                    Send(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(block.at(0)));
+                std::vector<wchar_t> text(kTextSize / sizeof(wchar_t), L'\0');
+                if (length > 0)
+                    block.Read(kTextOffset, text.data(), static_cast<std::size_t>(length) * sizeof(wchar_t));
+                const int n = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length),
+                                                               nullptr, 0, nullptr, nullptr)
+                                         : 0;
+                std::string utf8(static_cast<std::size_t>(n), '\0');
+                if (n > 0)
+                    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), utf8.data(), n,
+                                        nullptr, nullptr);
+                row.push_back(utf8);
+                continue;
+            }
             LVITEMA item{};
             item.iSubItem = c;
             item.pszText = block.at(kTextOffset);
@@ -312,6 +335,23 @@ inline void Type(HWND dialog, int id, const std::string& text) {
 // Selects an item of a drop-down list by index.
 inline void SelectIndex(HWND dialog, int id, int index) {
     Send(GetDlgItem(dialog, id), CB_SETCURSEL, index);
+}
+
+// Selects (and focuses) row `row` of a list view as a click would; the
+// list's owner gets its change notification before this returns.
+inline bool SelectListRow(HWND list, int row) {
+    RemoteBlock block(list, sizeof(LVITEMA));
+    if (!block.ok()) return false;
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    block.Write(0, &item, sizeof item);
+    return Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0))) != 0;
+}
+
+// The row of a list view that is selected, or -1.
+inline int SelectedListRow(HWND list) {
+    return static_cast<int>(Send(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 // Posts a system-menu command (WM_SYSCOMMAND) and returns at once.

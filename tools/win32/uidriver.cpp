@@ -26,6 +26,8 @@
 //                                           FOLDER\about.png, closes both with Cancel and OK.
 //                                           Run it inside "explorer /desktop=NAME,WxH" to get
 //                                           captions drawn without a window manager.
+//   uidriver shootjobs PROGRAM FOLDER       starts PROGRAM /JOBS, saves its recent jobs window as
+//                                           FOLDER\jobs.png and closes it (as "shoot")
 //
 // The control table lists, tab-separated: index, ID, class, style and
 // extended style (hex), enabled, visible, check state (buttons) or -1,
@@ -50,7 +52,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: uidriver wait|controls|text|check|combo|list|click|press|type|select|"
                  "syscommand|menukey|message|screenshot|answer CAPTION [ARGS]\n"
-                 "       uidriver shoot PROGRAM FOLDER\n"
+                 "       uidriver shoot|shootjobs PROGRAM FOLDER\n"
                  "       uidriver dlu X Y W H\n");
     return 2;
 }
@@ -122,6 +124,35 @@ int Shoot(const std::string& program, const std::string& folder) {
     return status;
 }
 
+// The "shootjobs" command: the recent jobs window of a fresh /JOBS run as PNG.
+int ShootJobs(const std::string& program, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = "\"" + program + "\" /JOBS";
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        std::fprintf(stderr, "uidriver: cannot start %s\n", program.c_str());
+        return 1;
+    }
+    int status = 1;
+    HWND window = uiauto::WaitForDialog(process.dwProcessId,
+                                        "Recent jobs - Priority - Tarvel Connector", kFirstWindowWaitMs);
+    if (window != nullptr) {
+        Sleep(300);  // let it paint
+        status = uiauto::SaveScreenshot(window, folder + "\\jobs.png") ? 0 : 1;
+        uiauto::PostClick(window, IDCANCEL);
+    }
+    if (WaitForSingleObject(process.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 3);
+        WaitForSingleObject(process.hProcess, kDefaultWaitMs);
+        status = 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
@@ -136,6 +167,7 @@ int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     const char* caption = argv[2];
     if (command == "shoot") return argc == 4 ? Shoot(argv[2], argv[3]) : Usage();
+    if (command == "shootjobs") return argc == 4 ? ShootJobs(argv[2], argv[3]) : Usage();
 
     if (command == "wait") {
         HWND dialog = Dialog(caption, argc > 3 ? std::atoi(argv[3]) : kDefaultWaitMs);

@@ -1,0 +1,143 @@
+// The journal reader over the bytes the journal's writer writes: one table of
+// journals, each with what the window must make of it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "job/journal_reader.h"
+#include "ui/jobs_view.h"
+
+namespace {
+
+const char* kT1 = "2026-12-08T14:12:57.384+00:00";
+const char* kT2 = "2026-12-08T14:12:58.001+00:00";
+
+std::string Rec(const char* time, const char* pid, const std::string& rest) {
+    return std::string(time) + "\t" + pid + "\t" + rest + "\n";
+}
+
+// What the window shows of a book: per job "template outcome lines/failed"
+// and its runs "line runner outcome [exit] cmdline", then the problems.
+std::string Describe(const journal::Book& book) {
+    std::string out;
+    for (const journal::Job& job : book.jobs) {
+        const std::vector<std::string> row = ui::JobRow(job);
+        out += "[" + row[2] + " " + row[7] + " " + row[4] + "/" + row[5] + "]";
+        for (const journal::Run& run : job.runs) {
+            const std::vector<std::string> r = ui::RunRow(run);
+            out += " (" + r[0] + " " + r[1] + " " + r[2] + (r[3].empty() ? "" : " " + r[3]) + " " +
+                   r[6] + (run.CanRunAgain() ? "" : " no-again") + ")";
+        }
+        out += "\n";
+    }
+    for (const journal::Problem& p : book.problems)
+        out += p.file + ":" + std::to_string(p.lineNumber) + ":" +
+               (p.damage == journal::Damage::Torn      ? "torn"
+                : p.damage == journal::Damage::Foreign ? "foreign"
+                                                       : "over-long") +
+               "\n";
+    return out;
+}
+
+struct Case {
+    const char* name;
+    std::string older;  // the rotated file
+    std::string current;
+    std::string expected;
+};
+
+const std::string kStart = "job-start\tuser=anna\tcmdline=/F=Shelf /D=job.txt\ttemplate=Shelf"
+                           "\tdatafile=C:\\job.txt\tlines=2\tdata=read";
+const std::string kRun1 = "run\tline=1\trunner=label-program\tcmdline=\"T.exe\" a\toutcome=exited\texit=0\tms=5";
+const std::string kRun2Fail = "run\tline=2\trunner=label-program\tcmdline=\"T.exe\" b\toutcome=exited\texit=3\tms=5";
+const std::string kEnd1 = "job-end\tlines=2\tfailed=1\tms=20";
+
+TEST(JournalReader, ReadsWhatTheWriterWrites) {
+    const std::vector<Case> cases = {
+        {"clean job", "",
+         Rec(kT1, "7", kStart) +
+             Rec(kT1, "7", "run\tline=1\trunner=label-program\tcmdline=x\toutcome=exited\texit=0\tms=5") +
+             Rec(kT1, "7", "run\tline=2\trunner=label-program\tcmdline=y\toutcome=exited\texit=0\tms=5") +
+             Rec(kT1, "7", "job-end\tlines=2\tfailed=0\tms=20"),
+         "[Shelf all printed 2/0] (1 label-program exited 0 x) (2 label-program exited 0 y)\n"},
+        {"failing line", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", kRun2Fail) + Rec(kT1, "7", kEnd1),
+         "[Shelf some lines failed 2/1] (1 label-program exited 0 \"T.exe\" a) "
+         "(2 label-program exited 3 \"T.exe\" b)\n"},
+        {"escapes decoded, unknown escape kept", "",
+         Rec(kT1, "7", kStart) +
+             Rec(kT1, "7", "run\tline=1\trunner=label-program\tcmdline=a%09b%25c%0D%0Ad%zz%2\toutcome=timed-out\tms=9") +
+             Rec(kT1, "7", "job-end\tlines=1\tfailed=1\tms=20"),
+         "[Shelf nothing printed 1/1] (1 label-program timed out a\tb%c\r\nd%zz%2)\n"},
+        {"not started, cancelled and unreadable data", "",
+         Rec(kT1, "7", "job-start\tuser=u\tcmdline=c\ttemplate=T\tdatafile=d\tlines=1\tdata=unreadable\terror=gone") +
+             Rec(kT1, "7", "run\tline=1\trunner=label-program\toutcome=cancelled") +
+             Rec(kT1, "7", "run\tline=1\trunner=api-proxy\tcmdline=p\toutcome=not-started\terror=2 not found\tms=0") +
+             Rec(kT1, "7", "job-end\tlines=1\tfailed=1\tms=3"),
+         "[T data file unreadable 1/1] (1 label-program cancelled  no-again) (1 api-proxy not started p)\n"},
+        {"interleaved jobs of two processes, one without its end", "",
+         Rec(kT1, "7", kStart) + Rec(kT2, "8", kStart) + Rec(kT2, "8", kRun1) + Rec(kT1, "7", kRun2Fail) +
+             Rec(kT2, "8", "job-end\tlines=2\tfailed=0\tms=20"),
+         "[Shelf still running or ended without its end record 2/1] (2 label-program exited 3 \"T.exe\" b)\n"
+         "[Shelf all printed 2/0] (1 label-program exited 0 \"T.exe\" a)\n"},
+        {"a process id used again before the end: the first job has none", "",
+         Rec(kT1, "7", kStart) + Rec(kT2, "7", kStart) + Rec(kT2, "7", kEnd1),
+         "[Shelf still running or ended without its end record 2/0]\n[Shelf nothing printed 2/1]\n"},
+        {"rotated file first, a job across the rotation",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1),
+         Rec(kT1, "7", kRun2Fail) + Rec(kT1, "7", kEnd1),
+         "[Shelf some lines failed 2/1] (1 label-program exited 0 \"T.exe\" a) (2 label-program exited 3 \"T.exe\" b)\n"},
+        {"re-run record joins its job", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun2Fail) + Rec(kT1, "7", kEnd1) +
+             Rec(kT2, "99", "rerun\tof=" + std::string(kT1) + " 7\tline=2\trunner=label-program"
+                            "\tcmdline=\"T.exe\" b\toutcome=exited\texit=0\tms=4") +
+             Rec(kT2, "99", "rerun\tof=2000-01-01T00:00:00.000+00:00 7\tline=2\toutcome=exited"),
+         "[Shelf nothing printed 2/1] (2 label-program exited 3 \"T.exe\" b) "
+         "(2 label-program exited (run again 2026-12-08 14:12:58) 0 \"T.exe\" b)\njournal.log:5:foreign\n"},
+        {"torn, foreign and over-long records are marked, the rest shown", "",
+         "hello world\n" + Rec(kT1, "7", kStart) + Rec(kT1, "7", "run\tline=1\tru") +
+             Rec(kT1, "x7", kRun1) + Rec(kT1, "7", "note\ta=b") + Rec(kT1, "8", kRun1) +
+             Rec(kT1, "7", "run\tcmdline=" + std::string(journal::kMaxRecordBytes, 'x')) +
+             Rec(kT1, "7", kEnd1) + "\n\r\n" + std::string(kT2) + "\t7\tjob-st",
+         "[Shelf nothing printed 2/1]\n"
+         "journal.log:1:foreign\njournal.log:3:torn\njournal.log:4:foreign\njournal.log:5:foreign\n"
+         "journal.log:6:foreign\njournal.log:7:over-long\njournal.log:11:torn\n"},
+        {"CR LF line ends of a hand-edited copy", "",
+         Rec(kT1, "7", kStart + "\r") + Rec(kT1, "7", "job-end\tlines=0\tfailed=0\tms=1\r"),
+         "[Shelf nothing printed 0/0]\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<journal::Source> sources;
+        if (!c.older.empty()) sources.push_back({"journal.log.1", c.older});
+        sources.push_back({"journal.log", c.current});
+        EXPECT_EQ(Describe(journal::ParseJournal(sources)), c.expected) << c.name;
+    }
+}
+
+TEST(JournalReader, FilterCommandAndCopyText) {
+    const std::string bytes =
+        Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", "job-end\tlines=1\tfailed=0\tms=1500") +
+        Rec(kT2, "8", "job-start\tuser=bob\tcmdline=c\ttemplate=Box\tdatafile=D:\\box.txt\tlines=1\tdata=read") +
+        Rec(kT2, "8", kRun2Fail);
+    const journal::Book book = journal::ParseJournal({{"j", bytes}});
+    ASSERT_EQ(book.jobs.size(), 2u);
+    EXPECT_EQ(ui::ListedJobs(book, "", false), (std::vector<std::size_t>{1, 0}));  // newest first
+    EXPECT_EQ(ui::ListedJobs(book, "", true), (std::vector<std::size_t>{1}));
+    EXPECT_EQ(ui::ListedJobs(book, "SHELF", false), (std::vector<std::size_t>{0}));
+    EXPECT_EQ(ui::ListedJobs(book, "box.TXT", false), (std::vector<std::size_t>{1}));
+    EXPECT_EQ(ui::ListedJobs(book, "t.exe\" b", false), (std::vector<std::size_t>{1}));  // a runner's
+    EXPECT_EQ(ui::ListedJobs(book, "ANNA", true), (std::vector<std::size_t>{}));
+    EXPECT_EQ(ui::JobText(book.jobs[0]),
+              "Started: 2026-12-08 14:12:57\r\nUser: anna\r\nTemplate: Shelf\r\nData file: C:\\job.txt\r\n"
+              "Lines: 1\r\nFailed: 0\r\nDuration: 1.5 s\r\nOutcome: all printed\r\nProcess id: 7\r\n"
+              "Command line: /F=Shelf /D=job.txt\r\n"
+              "\r\nLine 1, label-program: exited, exit code 0, 5 ms\r\n  \"T.exe\" a\r\n");
+
+    for (const char* yes : {"/JOBS", "/jobs", "a /Jobs b", "\"x y\" /JOBS"})
+        EXPECT_TRUE(journal::IsJobsCommand(yes)) << yes;
+    for (const char* no : {"", "/JOBS2", "x/JOBS", "\"/JOBS\"", "\"a /JOBS b\"", "/JOB"})
+        EXPECT_FALSE(journal::IsJobsCommand(no)) << no;
+}
+
+}  // namespace
