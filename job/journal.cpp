@@ -58,7 +58,10 @@ void JobJournal::JobStarted(const JobStart& start) {
     // A policy value that could not be read locks nothing: its setting
     // keeps the file's value, and the record says which one.
     std::string unread;
-    for (const std::string& name : platform::UnreadablePolicies()) unread += (unread.empty() ? "" : ", ") + name;
+    for (const std::string& name : platform::UnreadablePolicies()) {
+        if (!unread.empty()) unread += ", ";
+        unread += name;
+    }
     if (!unread.empty()) fields += JournalField("policy-unreadable", unread);
     Append(start.started, "job-start", fields);
 }

@@ -107,7 +107,9 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
                 value = safe;
                 if (static_cast<std::size_t>(i) < params.size())
                     params[static_cast<std::size_t>(i)] = platform::Utf8ToAnsi(safe);
-                neutralised += (neutralised.empty() ? "" : " ") + std::string(key::kParamPrefix) + text::FormatInt(i + 1);
+                if (!neutralised.empty()) neutralised += ' ';
+                neutralised += key::kParamPrefix;
+                neutralised += text::FormatInt(i + 1);
             }
             unicodeLine = unicodeLineOf();
         }

@@ -687,8 +687,9 @@ TEST_F(JobTest, CharactersOfAnAnsiDataFileReachTheLabelProgramAsBefore) {
                                               "Param2", value}));
 #ifdef _WIN32
     // Its Unicode form is the system's reading of the same bytes.
-    if (!doubleByte)
+    if (!doubleByte) {
         EXPECT_EQ(runs[0].cmdlineW, LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"caf\u00E9 \u00C6\u00D8\u00DF\""));
+    }
 #endif
 }
 
