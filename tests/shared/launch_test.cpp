@@ -255,6 +255,9 @@ TEST_F(LaunchTest, BartenderGetsTheHostLineAndNothingIsRecorded) {
 // arguments a Unicode one gets, not another printer and 999 copies.
 TEST_F(LaunchTest, LookAlikeQuotesCannotAddArgumentsForAnsiReaders) {
     const std::string quote = "\uFF02", backslash = "\uFF3C";  // fullwidth " and \ .
+    // Windows' best fit for code page 1252, and Wine 8's too (the test
+    // prefix's code page; the host build's stand-in table says the same).
+    EXPECT_EQ(platform::AnsiFormOfUnicodeLine(quote + "/" + backslash), "\"/\\");
     std::vector<std::string> values(20), ansi(20);
     values[0] = "A" + quote + " /pt " + quote + "\\\\server\\q" + quote + " /setpages " + quote + "999";
     values[1] = "x" + backslash;
