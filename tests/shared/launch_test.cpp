@@ -12,6 +12,7 @@
 #include "launch/printer.h"
 #include "launch/product_run.h"
 #include "platform/platform.h"
+#include "platform/windows_args.h"
 #include "settings/store.h"
 #include "support/connector_install.h"
 #include "support/policy.h"
@@ -273,11 +274,16 @@ TEST_F(LaunchTest, LookAlikeQuotesCannotAddArgumentsForAnsiReaders) {
                                                values[2] + "\""));
     const auto runs = Tarvel();
     ASSERT_EQ(runs.size(), 1u);
-    // Win32: the stand-in's argv comes from its ANSI command line.
+    // The arguments of the command line it got as ANSI (Win32:
+    // GetCommandLineA), split as the C runtime splits it. (Wine's runtime
+    // builds argv from the Unicode line's arguments, so argv alone would not
+    // show the fault there; Windows' splits the ANSI line.)
+    const std::vector<std::string> expected = {install_.Folder() + "Tarvel.exe", TemplateIn("Box"), "/p",
+                                               "/fm", "Param1", first, "/fm", "Param2", "x?", "/fm", "Param3", ansi[2]};
+    EXPECT_EQ(winargs::Split(runs[0].cmdline, text::SystemLeadByte), expected);
     ASSERT_FALSE(runs[0].argv.empty());
-    const std::vector<std::string> args(runs[0].argv.begin() + 1, runs[0].argv.end());
-    EXPECT_EQ(args, (std::vector<std::string>{TemplateIn("Box"), "/p", "/fm", "Param1", first, "/fm", "Param2",
-                                              "x?", "/fm", "Param3", ansi[2]}));
+    EXPECT_EQ(std::vector<std::string>(runs[0].argv.begin() + 1, runs[0].argv.end()),
+              std::vector<std::string>(expected.begin() + 1, expected.end()));
     EXPECT_EQ(install_.RawIni("LastJob", "TvlCmdLine"),
               LabelLine(TemplateIn("Box"), " /p /fm Param1 \"" + first + "\" /fm Param2 \"x?\" /fm Param3 \"" +
                                                ansi[2] + "\""));
