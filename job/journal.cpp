@@ -20,6 +20,8 @@ const char* OutcomeName(platform::ProcessOutcome::State state) {
         return "exited";
     case platform::ProcessOutcome::State::TimedOut:
         return "timed-out";
+    case platform::ProcessOutcome::State::EndUnknown:
+        return "end-unknown";
     case platform::ProcessOutcome::State::NotStarted:
         break;
     }
@@ -53,6 +55,14 @@ void JobJournal::JobStarted(const JobStart& start) {
                          JournalField("lines", std::to_string(start.lineCount)) +
                          JournalField("data", start.dataRead ? "read" : "unreadable");
     if (!start.dataRead) fields += JournalField("error", start.dataFailure);
+    // A policy value that could not be read locks nothing: its setting
+    // keeps the file's value, and the record says which one.
+    std::string unread;
+    for (const std::string& name : platform::UnreadablePolicies()) {
+        if (!unread.empty()) unread += ", ";
+        unread += name;
+    }
+    if (!unread.empty()) fields += JournalField("policy-unreadable", unread);
     Append(start.started, "job-start", fields);
 }
 
@@ -64,10 +74,13 @@ static std::string RunFields(const launch::RunnerOutcome& runner) {
                               ? JournalField("cmdline", runner.commandLine)
                               : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
                          JournalField("outcome", OutcomeName(process.state));
+    if (!runner.neutralised.empty()) fields += JournalField("neutralised", runner.neutralised);
     if (process.state == platform::ProcessOutcome::State::Exited)
         fields += JournalField("exit", std::to_string(process.exitCode));
-    if (process.state == platform::ProcessOutcome::State::NotStarted)
+    if (process.state == platform::ProcessOutcome::State::NotStarted ||
+        process.state == platform::ProcessOutcome::State::EndUnknown)
         fields += JournalField("error", std::to_string(process.error.code) + " " + process.error.text);
+    if (!process.warning.empty()) fields += JournalField("warning", process.warning);
     fields += JournalField("ms", std::to_string(MillisecondsBetween(process.started, process.ended)));
     return fields;
 }

@@ -6,11 +6,18 @@
 //   <local time>  <process id>  <kind>  <name>=<value>  <name>=<value> ...
 // The time is "2026-12-08T14:03:05.123+01:00"; the kinds are:
 //   job-start  user, cmdline, template, datafile, lines, data ("read" or
-//              "unreadable") and, when unreadable, error
+//              "unreadable") and, when unreadable, error; policy-unreadable
+//              when a policy value (or the whole policy) could not be read:
+//              its names, separated by ", "
 //   run        line, runner (api-proxy, label-program, bartender), cmdline,
-//              outcome (exited, not-started, timed-out; cancelled when the
-//              operator cancelled the print dialog and nothing started), exit
-//              (exited), error (not-started: the system's code and text), ms
+//              outcome (exited, not-started, timed-out, end-unknown;
+//              cancelled when the operator cancelled the print dialog and
+//              nothing started), exit (exited), error (not-started and
+//              end-unknown: the system's code and text), warning (when
+//              something went wrong that did not change the outcome),
+//              neutralised (the parameters whose values were changed so that a
+//              label program reading its command line as ANSI gets the
+//              arguments a Unicode one gets), ms
 //   job-end    lines, failed, ms
 //   rerun      a run started again from the window over the journal, written
 //              by that window's process: of (the "<time> <pid>" of the job's

@@ -50,6 +50,7 @@ RunOutcome OutcomeOf(std::string_view text) {
     if (text == "not-started") return RunOutcome::NotStarted;
     if (text == "timed-out") return RunOutcome::TimedOut;
     if (text == "cancelled") return RunOutcome::Cancelled;
+    if (text == "end-unknown") return RunOutcome::EndUnknown;
     return RunOutcome::Other;
 }
 

@@ -38,7 +38,7 @@ inline constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
 inline constexpr const char* kRerunKind = "rerun";
 inline constexpr const char* kRerunOfField = "of";
 
-enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, Other };
+enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, EndUnknown, Other };
 
 struct Run {
     std::string time;      // when the record was written

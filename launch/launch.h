@@ -53,6 +53,10 @@ struct RunnerOutcome {
     std::string unicodeCommandLine;    // UTF-8, when it was started from this instead
     platform::ProcessOutcome process;  // what became of it
     bool planned = false;              // planning mode: not started on purpose
+    // The parameters ("Param2 Param5") whose values were neutralised so that
+    // a program reading its command line as ANSI splits it as one reading it
+    // as Unicode does ("" when none was).
+    std::string neutralised;
 
     // Whether it ran and exited with 0.
     bool Succeeded() const;

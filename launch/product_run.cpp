@@ -1,6 +1,7 @@
 #include "launch/product_run.h"
 
 #include "launch/printer.h"
+#include "platform/windows_args.h"
 #include "platform/framework.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
@@ -24,6 +25,32 @@ std::string TvlCmdLine(const std::string& connectorFolder, const std::string& te
 
 std::string BartenderCmdLine(const std::string& bartenderPath, const std::string& hostCommandLine) {
     return bartenderPath + " " + hostCommandLine;
+}
+
+bool SameArgumentsForAnsiReaders(const std::string& unicodeLine) {
+    // The runtime splits a Unicode line at ASCII characters only, which UTF-8
+    // keeps as they are; an ANSI line's double-byte characters stay whole.
+    std::vector<std::string> expected = winargs::Split(unicodeLine);
+    for (std::string& arg : expected) arg = platform::AnsiFormOfUnicodeLine(arg);
+    return winargs::Split(platform::AnsiFormOfUnicodeLine(unicodeLine), text::SystemLeadByte) == expected;
+}
+
+std::string NeutraliseForAnsiReaders(const std::string& value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size();) {
+        // One UTF-8 character; ASCII ones are what they are in every form.
+        const unsigned char lead = static_cast<unsigned char>(value[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (i + length > value.size()) length = value.size() - i;
+        const std::string character = value.substr(i, length);
+        i += length;
+        if (length > 1 &&
+            platform::AnsiFormOfUnicodeLine(character).find_first_of(" \t\"\\") != std::string::npos)
+            out += '?';
+        else
+            out += character;
+    }
+    return out;
 }
 
 RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
@@ -57,18 +84,41 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
         return;
     }
     static const std::vector<std::string> kNoParams;
-    const std::string line =
-        TvlCmdLine(job.connectorFolder, job.templatePath, job.copies, printer.printerSwitch,
-                   job.params ? *job.params : kNoParams, job.lastParamIndex);
-    WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, line);
+    std::vector<std::string> params = job.params ? *job.params : kNoParams;
     // The same line with the values in every character the data file has,
     // the rest (all ANSI text) converted from the code page.
     std::string unicodeLine;
-    if (job.unicodeParams)
-        unicodeLine = TvlCmdLine(platform::AnsiToUtf8(job.connectorFolder), platform::AnsiToUtf8(job.templatePath),
-                                 job.copies, platform::AnsiToUtf8(printer.printerSwitch), *job.unicodeParams,
-                                 job.lastParamIndex);
+    std::string neutralised;
+    if (job.unicodeParams) {
+        std::vector<std::string> values = *job.unicodeParams;
+        auto unicodeLineOf = [&] {
+            return TvlCmdLine(platform::AnsiToUtf8(job.connectorFolder), platform::AnsiToUtf8(job.templatePath),
+                              job.copies, platform::AnsiToUtf8(printer.printerSwitch), values, job.lastParamIndex);
+        };
+        unicodeLine = unicodeLineOf();
+        // A program that reads the line as ANSI gets the system's best-fit
+        // form of it: a look-alike quote or backslash there must not give it
+        // other arguments than the Unicode line gives.
+        if (!SameArgumentsForAnsiReaders(unicodeLine)) {
+            for (int i = 0; i <= job.lastParamIndex && static_cast<std::size_t>(i) < values.size(); ++i) {
+                std::string& value = values[static_cast<std::size_t>(i)];
+                const std::string safe = NeutraliseForAnsiReaders(value);
+                if (safe == value) continue;
+                value = safe;
+                if (static_cast<std::size_t>(i) < params.size())
+                    params[static_cast<std::size_t>(i)] = platform::Utf8ToAnsi(safe);
+                if (!neutralised.empty()) neutralised += ' ';
+                neutralised += key::kParamPrefix;
+                neutralised += text::FormatInt(i + 1);
+            }
+            unicodeLine = unicodeLineOf();
+        }
+    }
+    const std::string line = TvlCmdLine(job.connectorFolder, job.templatePath, job.copies,
+                                        printer.printerSwitch, params, job.lastParamIndex);
+    WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, line);
     outcome.runners.push_back(StartRunner(app, Runner::LabelProgram, line, job.options, unicodeLine));
+    outcome.runners.back().neutralised = neutralised;
 }
 
 }  // namespace launch

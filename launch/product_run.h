@@ -28,6 +28,19 @@ std::string TvlCmdLine(const std::string& connectorFolder, const std::string& te
 // both unchanged.
 std::string BartenderCmdLine(const std::string& bartenderPath, const std::string& hostCommandLine);
 
+// Whether a label program that reads its command line as ANSI gets the same
+// arguments from the Unicode command line `unicodeLine` (UTF-8) as one that
+// reads it as Unicode: the system's ANSI form of the line
+// (platform::AnsiFormOfUnicodeLine), split with the runtime's rules, against
+// the Unicode line's arguments, each in its ANSI form.
+bool SameArgumentsForAnsiReaders(const std::string& unicodeLine);
+
+// `value` (UTF-8) with every character whose ANSI form is a blank, a tab, a
+// double quote or a backslash, without being that character, replaced by '?'
+// (the code pages' default character), so that it can no longer end its
+// quotes for a program that reads its command line as ANSI.
+std::string NeutraliseForAnsiReaders(const std::string& value);
+
 // Starts `commandLine` as a hidden process and waits for its end (or the
 // time-out of `options`), from `unicodeCommandLine` when that is not empty;
 // in planning mode starts nothing and says so.
@@ -50,7 +63,10 @@ struct ProductJob {
 
 // Runs Bartender when BartenderExePath is set (nothing recorded), otherwise
 // the label program (LastUser, then TvlCmdLine recorded before the start),
-// and adds the runner's outcome to `outcome`. When the manual printer choice
+// and adds the runner's outcome to `outcome`. A Unicode line whose ANSI form
+// the program would split into other arguments is started with its
+// offending values neutralised (NeutraliseForAnsiReaders, in TvlCmdLine too),
+// and the runner's outcome names them. When the manual printer choice
 // is cancelled, sets outcome.cancelled instead: nothing is started and
 // TvlCmdLine is not written.
 void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outcome);

@@ -112,10 +112,20 @@ bool ProfileWriteString(const std::string& section, const std::string& key,
 // settings for shared machines); nothing when no policy names it.
 // Win32: the value `name` of HKLM\SOFTWARE\Policies\Vantor (shared by the
 // 32-bit and 64-bit registry views), a string as it is, a DWORD as its
-// decimal number. POSIX: the key `name` of section [Settings] in
-// /etc/vantor/policy.ini, taken only while that file belongs to root and no
-// one else may write it.
+// decimal number; a REG_EXPAND_SZ as written, not expanded with the user's
+// environment. POSIX: the key `name` of section [Settings] in
+// /etc/vantor/policy.ini (a UTF-8 byte-order mark at its start skipped),
+// taken only while that file belongs to root and no one else may write it;
+// the file is read without a lock.
 std::optional<std::string> PolicyValue(const std::string& name);
+
+// What of the policy could not be read, so that a job can say so (the
+// setting then keeps the settings file's value). Win32: the names of the
+// values of a type PolicyValue does not take (REG_MULTI_SZ, REG_QWORD, binary,
+// a DWORD of another size than 4 bytes), or the policy key's own path when it
+// exists but cannot be opened. POSIX: the policy file's path when it is there
+// but cannot be read.
+std::vector<std::string> UnreadablePolicies();
 
 // ------------------------------------------------------------- 3. data files
 
@@ -215,10 +225,15 @@ struct ProcessOutcome {
         NotStarted,  // it could not be started: `error` says why
         Exited,      // it ended by itself: `exitCode`
         TimedOut,    // it ran past the time-out and was ended
+        EndUnknown,  // it started, but how it ended could not be read: `error`
+                     // says why; a failure, never taken for exit 0
     };
     State state = State::NotStarted;
     uint32_t exitCode = 0;
     SystemError error;
+    // Something that went wrong without changing the outcome, for the
+    // journal ("" when nothing did).
+    std::string warning;
     std::chrono::system_clock::time_point started;  // when it was started (or tried)
     std::chrono::system_clock::time_point ended;    // when its end was seen
 };
@@ -233,6 +248,17 @@ struct ProcessOutcome {
 // of it); POSIX starts it from that text.
 ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& options = {},
                          const std::string& unicodeCommandLine = std::string());
+
+// What a program that reads its command line as ANSI gets when it is started
+// from the Unicode command line `utf8`. Win32: the system's own conversion,
+// WideCharToMultiByte to the ANSI code page without WC_NO_BEST_FIT_CHARS, so
+// a character the code page lacks becomes a look-alike ("best fit": U+FF02
+// FULLWIDTH QUOTATION MARK becomes '"') or the default character. POSIX: a
+// runner gets its arguments as they are, there is no such step; this gives
+// `utf8` with the best-fit stand-ins of Windows' Western code page (1252) for
+// blanks, double quotes and backslashes, the characters a command line is
+// split at, so that the launch's check for them runs on the host as well.
+std::string AnsiFormOfUnicodeLine(std::string_view utf8);
 
 // RunHidden without a time-out, keeping only its exit code: false, with
 // `exitCode` left as it was, when the process could not be started.

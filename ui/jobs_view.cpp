@@ -102,6 +102,7 @@ const char* RunOutcomeText(journal::RunOutcome outcome) {
         case journal::RunOutcome::NotStarted: return "not started";
         case journal::RunOutcome::TimedOut: return "timed out";
         case journal::RunOutcome::Cancelled: return "cancelled";
+        case journal::RunOutcome::EndUnknown: return "end unknown";
         case journal::RunOutcome::Other: break;
     }
     return "";

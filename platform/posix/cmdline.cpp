@@ -1,5 +1,7 @@
 #include "platform/posix/cmdline.h"
 
+#include "platform/windows_args.h"
+
 #include <cstdlib>
 
 extern char** environ;
@@ -8,65 +10,10 @@ namespace platform::posix {
 
 namespace {
 std::vector<std::string> gArguments;
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::vector<std::string> SplitWindowsCommandLine(std::string_view line) {
-    std::vector<std::string> args;
-    std::size_t i = 0;
-
-    // The program name.
-    std::string name;
-    bool inQuotes = false;
-    while (i < line.size() && (inQuotes || !IsBlank(line[i]))) {
-        if (line[i] == '"')
-            inQuotes = !inQuotes;
-        else
-            name += line[i];
-        ++i;
-    }
-    if (line.empty()) return args;
-    args.push_back(name);
-
-    for (;;) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        if (i >= line.size()) break;
-        std::string arg;
-        inQuotes = false;
-        while (i < line.size() && (inQuotes || !IsBlank(line[i]))) {
-            if (line[i] == '\\') {
-                std::size_t count = 0;
-                while (i < line.size() && line[i] == '\\') {
-                    ++count;
-                    ++i;
-                }
-                if (i < line.size() && line[i] == '"') {
-                    arg.append(count / 2, '\\');
-                    if (count % 2 == 1) {
-                        arg += '"';
-                        ++i;
-                    }
-                    // an even count leaves the quote to the code below
-                } else {
-                    arg.append(count, '\\');
-                }
-                continue;
-            }
-            if (line[i] == '"') {
-                if (inQuotes && i + 1 < line.size() && line[i + 1] == '"') {
-                    arg += '"';
-                    i += 2;
-                    continue;
-                }
-                inQuotes = !inQuotes;
-                ++i;
-                continue;
-            }
-            arg += line[i++];
-        }
-        args.push_back(arg);
-    }
-    return args;
+    return winargs::Split(line);  // UTF-8: no byte of a longer character is ASCII
 }
 
 std::string QuoteWindowsArgument(std::string_view arg) {

@@ -12,15 +12,8 @@
 
 namespace platform::posix {
 
-// Splits like the Microsoft C runtime (the rules of its 2008 and later
-// versions):
-// - the program name, first, ends at the first blank or tab outside double
-//   quotes; quotes in it only group, and backslashes are plain characters;
-// - arguments are separated by blanks and tabs outside double quotes;
-// - 2n backslashes before a double quote give n backslashes and the quote
-//   toggles quoting; 2n+1 give n backslashes and a literal quote; backslashes
-//   not before a quote are plain;
-// - inside quotes, two double quotes in a row give one literal quote.
+// Splits like the Microsoft C runtime: winargs::Split (platform/windows_args.h)
+// of UTF-8 text.
 std::vector<std::string> SplitWindowsCommandLine(std::string_view line);
 
 // Quotes one argument so that SplitWindowsCommandLine gives it back

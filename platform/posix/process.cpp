@@ -35,29 +35,70 @@ bool UserName(std::string& name) {
 
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
+std::string AnsiFormOfUnicodeLine(std::string_view utf8) {
+    // Windows' best fit for code page 1252 (the same under Wine 8) turns
+    // these into a character the runtime splits at.
+    struct StandIn {
+        std::string_view character;  // UTF-8
+        char ansi;
+    };
+    static constexpr StandIn kStandIns[] = {
+        {"\u02BA", '"'},  {"\u030E", '"'},  {"\uFF02", '"'},  {"\u2216", '\\'}, {"\uFF3C", '\\'},
+        {"\u2000", ' '},  {"\u2001", ' '},  {"\u2002", ' '},  {"\u2003", ' '},   {"\u2004", ' '},
+        {"\u2005", ' '},  {"\u2006", ' '},  {"\u3000", ' '},
+    };
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        bool replaced = false;
+        for (const StandIn& s : kStandIns) {
+            if (utf8.compare(i, s.character.size(), s.character) == 0) {
+                out += s.ansi;
+                i += s.character.size();
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += utf8[i++];
+    }
+    return out;
+}
+
 namespace {
 
+enum class WaitResult { Ended, TimedOut, Lost };
+
 // Waits for `pid` to end, at most until `deadline` (monotonic milliseconds;
-// negative: no limit). True with its wait status when it ended.
-bool WaitUntil(pid_t pid, long long deadline, int& status) {
+// negative: no limit). Ended with its wait status; Lost, with `error` set, when
+// the system cannot say how it ended (ECHILD: a parent that ignores SIGCHLD
+// has its children reaped for it).
+WaitResult WaitUntil(pid_t pid, long long deadline, int& status, int& error) {
     if (deadline < 0) {
-        while (waitpid(pid, &status, 0) < 0)
-            if (errno != EINTR) return false;
-        return true;
+        while (waitpid(pid, &status, 0) < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return WaitResult::Lost;
+        }
+        return WaitResult::Ended;
     }
     // A descriptor that becomes readable when the process ends, where the
     // kernel has one; otherwise a look every few milliseconds.
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    WaitResult result = WaitResult::Ended;
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
-        if (done < 0 && errno != EINTR) break;
+        if (done < 0 && errno != EINTR) {
+            error = errno;
+            result = WaitResult::Lost;
+            break;
+        }
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         const long long left = deadline - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
         if (left <= 0) {
-            if (pidfd >= 0) close(pidfd);
-            return false;
+            result = WaitResult::TimedOut;
+            break;
         }
         if (pidfd >= 0) {
             pollfd p{pidfd, POLLIN, 0};
@@ -68,7 +109,7 @@ bool WaitUntil(pid_t pid, long long deadline, int& status) {
         }
     }
     if (pidfd >= 0) close(pidfd);
-    return true;
+    return result;
 }
 
 }  // namespace
@@ -120,17 +161,23 @@ ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& o
         deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + options.timeoutSeconds * 1000LL;
     }
     int status = 0;
-    if (!WaitUntil(pid, deadline, status)) {
-        if (deadline >= 0) {
-            kill(-pid, SIGKILL);  // the runner and its process group
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            outcome.state = ProcessOutcome::State::TimedOut;
-        } else {
-            outcome.state = ProcessOutcome::State::Exited;  // started, but its end could not be read
+    int waitError = 0;
+    switch (WaitUntil(pid, deadline, status, waitError)) {
+    case WaitResult::TimedOut:
+        kill(-pid, SIGKILL);  // the runner and its process group
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
+        outcome.state = ProcessOutcome::State::TimedOut;
         outcome.ended = std::chrono::system_clock::now();
         return outcome;
+    case WaitResult::Lost:
+        // Started, but how it ended cannot be read: never taken for exit 0.
+        outcome.state = ProcessOutcome::State::EndUnknown;
+        outcome.error = SystemErrorOf(static_cast<uint32_t>(waitError));
+        outcome.ended = std::chrono::system_clock::now();
+        return outcome;
+    case WaitResult::Ended:
+        break;
     }
     outcome.state = ProcessOutcome::State::Exited;
     if (WIFEXITED(status))

@@ -1,10 +1,14 @@
-/* The load configuration of vantor.exe: tells the Windows loader to take the
- * DLLs the program imports from the system folder only, never from the
- * program's own folder or the current directory, so a DLL planted beside
- * vantor.exe (in the label program's folder) is never loaded at start-up.
+/* The load configuration of vantor.exe: its DependentLoadFlags ask the
+ * Windows loader to resolve the DLLs that vantor.exe itself imports from the
+ * system folder only, not from the program's own folder (the label program's
+ * folder) or the current directory.
  *
- * DependentLoadFlags is honoured from Windows 10 1607 on; older Windows
- * ignores it and searches as before (the program's folder first). For DLLs
+ * What that does not give: the flags apply to vantor.exe's own imports, not
+ * to the DLLs those system DLLs import in turn, which the loader resolves by
+ * their own rules (the known DLLs are always taken from the system folder);
+ * and Windows before 10 1607 ignores them and searches as before, the
+ * program's folder first, so there a DLL planted beside vantor.exe under the
+ * name of an import that is not a known DLL is loaded at start-up. For DLLs
  * loaded later, main.cpp calls SetDefaultDllDirectories as its first act.
  *
  * The linker is meant to point the image's load-configuration directory at

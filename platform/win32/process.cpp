@@ -19,6 +19,19 @@ bool UserName(std::string& name) {
 
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
+std::string AnsiFormOfUnicodeLine(std::string_view utf8) {
+    // As the system converts a process's Unicode command line for
+    // GetCommandLineA and the runtime's ANSI argv: best fit, no flags.
+    const std::wstring wide = WideCommandLine(utf8);
+    if (wide.empty()) return std::string();
+    const int units = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
 namespace {
 
 // The exit code a runner that ran past its time-out is ended with.
@@ -90,7 +103,9 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     DWORD wait = INFINITE;
     if (options.timeoutSeconds > 0)
         wait = options.timeoutSeconds >= 4000000u ? INFINITE - 1 : options.timeoutSeconds * 1000u;
-    if (WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
+    const DWORD waited = WaitForSingleObject(process.hProcess, wait);
+    DWORD code = 0;
+    if (waited == WAIT_TIMEOUT) {
         if (inJob)
             TerminateJobObject(job, kTimedOutExitCode);
         else
@@ -98,13 +113,27 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
         WaitForSingleObject(process.hProcess, 10000);
         outcome.state = ProcessOutcome::State::TimedOut;
     } else {
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        outcome.state = ProcessOutcome::State::Exited;
-        outcome.exitCode = code;
-        // Helpers a label program leaves running on purpose survive, as
-        // they do without a time-out.
-        if (inJob) KillOnClose(job, false);
+        DWORD error = 0;
+        if (waited != WAIT_OBJECT_0)
+            error = waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE;
+        else if (!GetExitCodeProcess(process.hProcess, &code))
+            error = GetLastError();
+        if (error != 0) {
+            // How it ended cannot be read: never taken for exit 0.
+            outcome.state = ProcessOutcome::State::EndUnknown;
+            outcome.error = SystemErrorOf(error);
+        } else {
+            outcome.state = ProcessOutcome::State::Exited;
+            outcome.exitCode = code;
+        }
+    }
+    // Helpers a label program leaves running on purpose survive, as they do
+    // without a time-out, unless the limit cannot be lifted: then closing the
+    // job ends them, and the outcome says so.
+    if (inJob && outcome.state != ProcessOutcome::State::TimedOut && !KillOnClose(job, false)) {
+        const DWORD error = GetLastError();
+        outcome.warning = "helpers ended with it: the kill-on-close limit could not be lifted (" +
+                          std::to_string(error) + " " + SystemErrorText(error) + ")";
     }
     outcome.ended = std::chrono::system_clock::now();
     CloseHandle(process.hThread);

@@ -4,12 +4,16 @@
 // the debugger.)
 #include <gtest/gtest.h>
 
+#include <errno.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "support/connector_install.h"
+#include "support/test_text.h"
 
 namespace {
 
@@ -34,6 +38,39 @@ TEST(FaultRunner, CrashingLabelProgram) {
         EXPECT_EQ(install.RawIni("LastJob", "Copies_4"), "1");
         EXPECT_EQ(install.RawIni("LastJob", "Param1"), "crash-4");
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A parent that ignores SIGCHLD (a perl or Python service with
+// SIGCHLD set to IGNORE) hands that on to the connector: a failing runner must still fail.
+TEST(FaultRunner, ParentIgnoringChildSignals) {
+    ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nExitStatus=1\r\nJournalFile=journal.log\r\n");
+    install.SetExitCode("Tarvel", 1);
+    // (dash's `trap '' CHLD` leaves the signal as it is: perl sets it.)
+    testsupport::WriteFileBytes(install.File("ignore-chld.sh"),
+                                "#!/usr/bin/perl\n$SIG{CHLD} = 'IGNORE'; exec @ARGV or die;\n");
+    ASSERT_EQ(chmod(install.File("ignore-chld.sh").c_str(), 0755), 0);
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\n");
+    const auto result = testsupport::RunProgram(testsupport::Quoted(install.File("ignore-chld.sh")) + " " + testsupport::Quoted(install.Exe()) +
+                                                " /F=Shelf /D=" + testsupport::Quoted(install.File("job.txt")));
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 11u) << "no line printed\n" << result.output;
+    const auto journal = testsupport::ReadJournal(install.File("journal.log"));
+    ASSERT_EQ(journal.size(), 3u);
+    EXPECT_EQ(journal[1].fields.at("exit"), "1");
+
+    // Where the end cannot be read, the run is a failure, not exit 0.
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &before), 0);
+    const platform::ProcessOutcome lost = platform::RunHidden(install.File("Tarvel.exe") + " x");
+    sigaction(SIGCHLD, &before, nullptr);
+    EXPECT_EQ(lost.state, platform::ProcessOutcome::State::EndUnknown);
+    EXPECT_EQ(lost.error.code, static_cast<uint32_t>(ECHILD));
 }
 
 }  // namespace

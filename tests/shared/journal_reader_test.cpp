@@ -74,8 +74,10 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
          Rec(kT1, "7", "job-start\tuser=u\tcmdline=c\ttemplate=T\tdatafile=d\tlines=1\tdata=unreadable\terror=gone") +
              Rec(kT1, "7", "run\tline=1\trunner=label-program\toutcome=cancelled") +
              Rec(kT1, "7", "run\tline=1\trunner=api-proxy\tcmdline=p\toutcome=not-started\terror=2 not found\tms=0") +
+             Rec(kT1, "7", "run\tline=1\trunner=label-program\tcmdline=q\toutcome=end-unknown\terror=10 gone\tms=1") +
              Rec(kT1, "7", "job-end\tlines=1\tfailed=1\tms=3"),
-         "[T data file unreadable 1/1] (1 label-program cancelled  no-again) (1 api-proxy not started p)\n"},
+         "[T data file unreadable 1/1] (1 label-program cancelled  no-again) (1 api-proxy not started p) "
+         "(1 label-program end unknown q)\n"},
         {"interleaved jobs of two processes, one without its end", "",
          Rec(kT1, "7", kStart) + Rec(kT2, "8", kStart) + Rec(kT2, "8", kRun1) + Rec(kT1, "7", kRun2Fail) +
              Rec(kT2, "8", "job-end\tlines=2\tfailed=0\tms=20"),

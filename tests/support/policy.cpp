@@ -1,5 +1,7 @@
 #include "support/policy.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/platform.h"
@@ -53,5 +55,20 @@ void PolicyScope::SetNumber(const std::string& name, uint32_t value) {
     SetText(name, std::to_string(value));
 #endif
 }
+
+std::string PolicyScope::SetUnreadable(const std::string& name, const std::string& regType) {
+#ifdef _WIN32
+    Reg(std::string("add ") + kKey + " /v " + name + " /t " + regType + " /d 1 /f");
+    return name;
+#else
+    (void)name;
+    (void)regType;
+    std::remove(dir_.File("policy.ini").c_str());
+    std::filesystem::create_directory(dir_.File("policy.ini"));
+    return dir_.File("policy.ini");
+#endif
+}
+
+void PolicyScope::SetFileBytes(const std::string& bytes) { WriteFileBytes(dir_.File("policy.ini"), bytes); }
 
 }  // namespace testsupport

@@ -21,6 +21,12 @@ public:
     void SetText(const std::string& name, const std::string& value);
     // Win32: a DWORD value; host: its decimal text.
     void SetNumber(const std::string& name, uint32_t value);
+    // A policy for `name` that cannot be read (Win32: a value of registry
+    // type `regType`, REG_MULTI_SZ or REG_QWORD; host: the policy file, a
+    // folder in its place). Returns the name a job's journal gives it.
+    std::string SetUnreadable(const std::string& name, const std::string& regType);
+    // Host: the policy file's bytes as given.
+    void SetFileBytes(const std::string& bytes);
 
 private:
     TempDir dir_;
