@@ -86,10 +86,15 @@ void JobJournal::JobEnded(const JobEnd& end) {
                JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
 }
 
-std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app) {
+std::string JournalPath(const CAppBase& app) {
     std::string path = ReadSettingText(app, section::kSettings, key::kJournalFile, defaults::kText);
+    if (!path.empty() && !platform::IsAbsolutePath(path)) path = launch::ConnectorFolder(app) + path;
+    return path;
+}
+
+std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app) {
+    std::string path = JournalPath(app);
     if (path.empty()) return nullptr;
-    if (!platform::IsAbsolutePath(path)) path = launch::ConnectorFolder(app) + path;
     int maxKB = ReadSettingInt(app, section::kSettings, key::kJournalMaxKB, defaults::kJournalMaxKB);
     if (maxKB <= 0) maxKB = defaults::kJournalMaxKB;
     (void)platform::RotateIfLarger(path, static_cast<uint64_t>(maxKB) * 1024u);

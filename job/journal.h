@@ -48,6 +48,10 @@ private:
 // kilobytes (default 1024); null when JournalFile is missing or empty.
 std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app);
 
+// The journal's full path (Settings/JournalFile, relative to the connector's
+// folder unless absolute); "" when JournalFile is missing or empty.
+std::string JournalPath(const CAppBase& app);
+
 // One "name=value" field of a record, with its leading tab, the value in
 // UTF-8 and escaped: from ANSI text, or from UTF-8 text as it is.
 std::string JournalField(const char* name, std::string_view ansiValue);
