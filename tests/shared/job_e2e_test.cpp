@@ -639,6 +639,13 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
     const std::string hostBytes = hadHostFile ? testsupport::ReadFileBytes(ui::kHostConfigFile) : "";
     const std::string elsewhere = sep + "old" + sep + "vantor.exe";
     const bool printersKnown = platform::InstalledPrinters().known;
+    std::string printer;  // a printer the system lists, where a test can add one
+#ifdef _WIN32
+    // Wine lists a key under Print\Printers as an installed printer.
+    const std::string printerKey = "\"HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\Vantor Check\"";
+    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Port /d FILE: /f").exitCode, 0u);
+    printer = "Printer=vantor check\r\n";  // names are compared without regard to case
+#endif
     struct Case {
         const char* fault;
         std::string settings;    // [Settings] lines after TemplatesFolder
@@ -649,7 +656,7 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
     };
     const std::string ok = "TemplatesFolder=" + install_.File("templates") + "\r\nJournalFile=journal.log\r\n";
     const std::vector<Case> cases = {
-        {"clean installation", ok, install_.Exe(), "/F=Shelf", "", ""},
+        {"clean installation", ok + printer, install_.Exe(), "/F=Shelf", "", ""},
         {"missing label program", ok, install_.Exe(), "/F=Shelf", "FAIL label-program: ", install_.Folder() + "Tarvel.exe"},
         {"missing templates folder", "TemplatesFolder=" + install_.File("gone") + "\r\n", install_.Exe(), "",
          "FAIL templates-folder: ", "[Settings] TemplatesFolder"},
@@ -688,6 +695,9 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
         fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::owner_write);
         if (fault == "missing label program") install_.InstallRunner("Tarvel.exe");
     }
+#ifdef _WIN32
+    (void)testsupport::RunProgram("reg.exe delete " + printerKey + " /f");
+#endif
     if (hadHostFile) testsupport::WriteFileBytes(ui::kHostConfigFile, hostBytes);
     else std::remove(ui::kHostConfigFile);
 }
