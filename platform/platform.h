@@ -325,9 +325,10 @@ PathState InspectPath(const std::string& path);
 
 // Opens the existing file at `path` for writing while others may read, write
 // and delete it, and closes it again without writing (Win32: GENERIC_WRITE,
-// OPEN_EXISTING; the read-only attribute refuses it). POSIX follows the
-// profile engine's rule: a file without any write permission bit refuses
-// even root. The error when it could not be opened so.
+// OPEN_EXISTING). Both follow the profile engine's rule for a file that
+// refuses writes: Win32 the read-only attribute (which Wine running as root
+// would otherwise open), POSIX a file without any write permission bit, even
+// for root. The error when it could not be opened so.
 SystemError TryOpenForWriting(const std::string& path);
 
 // Whether new files can be made in the folder `folder` (Win32: the folder

@@ -39,6 +39,11 @@ PathState InspectPath(const std::string& path) {
 }
 
 SystemError TryOpenForWriting(const std::string& path) {
+    // The profile engine's rule: the read-only attribute refuses a write
+    // (Wine running as root would open such a file for writing).
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        return SystemErrorOf(ERROR_ACCESS_DENIED);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

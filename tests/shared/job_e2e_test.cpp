@@ -638,14 +638,16 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
     const bool hadHostFile = testsupport::FileExists(ui::kHostConfigFile);
     const std::string hostBytes = hadHostFile ? testsupport::ReadFileBytes(ui::kHostConfigFile) : "";
     const std::string elsewhere = sep + "old" + sep + "vantor.exe";
-    const bool printersKnown = platform::InstalledPrinters().known;
     std::string printer;  // a printer the system lists, where a test can add one
 #ifdef _WIN32
-    // Wine lists a key under Print\Printers as an installed printer.
+    // Wine lists a key under Print\Printers with a Name value as an installed
+    // printer (docs/toolchain-notes.md).
     const std::string printerKey = "\"HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\Vantor Check\"";
+    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Name /d \"Vantor Check\" /f").exitCode, 0u);
     ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Port /d FILE: /f").exitCode, 0u);
     printer = "Printer=vantor check\r\n";  // names are compared without regard to case
 #endif
+    const bool printersKnown = platform::InstalledPrinters().known;
     struct Case {
         const char* fault;
         std::string settings;    // [Settings] lines after TemplatesFolder
@@ -691,6 +693,12 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
         } else {
             EXPECT_EQ(found, "") << result.output;
             EXPECT_EQ(result.exitCode, 0u) << result.output;
+#ifdef _WIN32
+            // The stand-in is built as the connector is: a Windows program of its width.
+            const std::string program = sizeof(void*) == 8 ? "Windows program (64-bit, x64)" : "Windows program (32-bit, x86)";
+            EXPECT_NE(result.output.find("Tarvel.exe (beside the connector, [Settings] BartenderExePath empty): " + program),
+                      std::string::npos) << result.output;
+#endif
         }
         fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::owner_write);
         if (fault == "missing label program") install_.InstallRunner("Tarvel.exe");
