@@ -247,7 +247,7 @@ private:
                     "letter) or correct the setting.");
         else
             Add(Verdict::Ok, "templates-folder",
-                folder + " (" + from + ") can be listed, " + std::to_string(entries) + " entries.");
+                folder + " (" + from + ") can be listed, " + std::to_string(entries) + (entries == 1 ? " entry." : " entries."));
         if (!hasTemplate_) return;
         const std::string path = launch::TemplatePath(app_, templateName_);
         if (platform::InspectPath(path).kind == platform::PathKind::File)
