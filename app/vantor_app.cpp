@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/health_check.h"
 #include "job/command_line.h"
 #include "job/job_run.h"
 #include "job/journal.h"
@@ -32,6 +34,8 @@ bool CVantorApp::InitInstance() {
         dialog->DoModal();
     } else if (journal::IsJobsCommand(commandLine)) {
         ShowJobs(*this);  // nothing else runs
+    } else if (job::TakeCheckToken(commandLine)) {
+        RunHealthCheck(commandLine);
     } else if (job::TakeDryRunToken(commandLine)) {
         RunDryRun(commandLine);
     } else {
@@ -61,7 +65,7 @@ void CVantorApp::RunDryRun(const std::string& commandLine) {
         "written, nobody is asked.\n(In values, %, tab, CR and LF are shown as %25, %09, %0D "
         "and %0A.)\n";
     header += "Command line: " + text::EscapeRecordValue(commandLine) + "\n";
-    header += "Settings file: " + SettingsFilePath(*this) + "\n";
+    header += "Settings file: " + text::EscapeRecordValue(SettingsFilePath(*this)) + "\n";
     const int debug = ReadSettingInt(*this, section::kSettings, key::kMsgBoxDebug, defaults::kInt);
     header += debug == msgboxdebug::kShowDebugBox
                   ? "Debug box: would show the command line, caption \"" + std::string(kDebugCaption) + "\"\n"
@@ -83,6 +87,12 @@ void CVantorApp::RunDryRun(const std::string& commandLine) {
             exitstatus::kReportOutcome &&
         (!summary.dataRead || summary.lines == 0))
         SetExitCode(ExitStatusOf(summary));
+}
+
+void CVantorApp::RunHealthCheck(const std::string& commandLine) {
+    const std::vector<health::Finding> findings = health::CheckInstallation(*this, commandLine);
+    (void)platform::ShowReport(health::ReportText(*this, findings), kProductCaption, Interaction());
+    SetExitCode(health::ExitCodeOf(findings));
 }
 
 int VantorMain(platform::Interaction& interaction) {

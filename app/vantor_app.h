@@ -20,6 +20,10 @@ private:
     // A dry run of `commandLine` (without its /DRYRUN): the job planned, its
     // plan shown, nothing started or written.
     void RunDryRun(const std::string& commandLine);
+    // A health check (/CHECK) of the installation and of the job in
+    // `commandLine` (without its /CHECK): its report shown, its exit code
+    // (app/health_check.h) set; nothing started, written or asked.
+    void RunHealthCheck(const std::string& commandLine);
 };
 
 // The common-control classes registered at start-up (ICC_WIN95_CLASSES).

@@ -6,7 +6,7 @@ if(NOT rc EQUAL 0)
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
 set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL COMDLG32.DLL VERSION.DLL
-    ADVAPI32.DLL MSVCRT.DLL SHELL32.DLL OLE32.DLL)
+    ADVAPI32.DLL MSVCRT.DLL SHELL32.DLL OLE32.DLL WINSPOOL.DRV)
 foreach(line ${lines})
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(STRIP "${dll}" dll)

@@ -55,13 +55,17 @@ std::string DataFilePathOf(std::string_view token) {
     return text::ReplaceAll(token, kDataFileMarker, "");
 }
 
-bool TakeDryRunToken(std::string& commandLine) {
-    auto isDryRun = [](std::string_view token) {
-        if (token.size() != kDryRunToken.size()) return false;
+bool TakeDryRunToken(std::string& commandLine) { return TakeSwitchToken(commandLine, kDryRunToken); }
+
+bool TakeCheckToken(std::string& commandLine) { return TakeSwitchToken(commandLine, kCheckToken); }
+
+bool TakeSwitchToken(std::string& commandLine, std::string_view switchToken) {
+    auto isSwitch = [switchToken](std::string_view token) {
+        if (token.size() != switchToken.size()) return false;
         for (std::size_t i = 0; i < token.size(); ++i) {
             char c = token[i];
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            if (c != kDryRunToken[i]) return false;
+            if (c != switchToken[i]) return false;
         }
         return true;
     };
@@ -78,7 +82,7 @@ bool TakeDryRunToken(std::string& commandLine) {
             if (commandLine[i] != ' ' || inQuotes) continue;
         }
         const std::string_view token = std::string_view(commandLine).substr(start, i - start);
-        if (isDryRun(token))
+        if (isSwitch(token))
             found = true;
         else
             kept.push_back(token);

@@ -49,4 +49,15 @@ inline constexpr std::string_view kDryRunToken = "/DRYRUN";
 // it), so that what remains is the command line of the same job without it.
 bool TakeDryRunToken(std::string& commandLine);
 
+// The token that asks for a health check of the installation, in any letter
+// case; the rest of the line is read as a job's, whose template and data
+// file are checked too.
+inline constexpr std::string_view kCheckToken = "/CHECK";
+
+// As TakeDryRunToken, for kCheckToken.
+bool TakeCheckToken(std::string& commandLine);
+
+// As TakeDryRunToken, for any upper-case `switchToken`.
+bool TakeSwitchToken(std::string& commandLine, std::string_view switchToken);
+
 }  // namespace job

@@ -108,6 +108,7 @@ public:
     // Whether the file is Unicode text (UTF-16, or UTF-8 with its mark), whose
     // characters the ANSI code page may lack.
     bool Unicode() const { return opened_ && encoding_ != DataEncoding::Ansi; }
+    DataEncoding Encoding() const { return encoding_; }
     // The same field as Field in a Unicode file, as UTF-8 with every
     // character kept; "" for an ANSI file.
     std::string UnicodeField(int lineIndex, int fieldNumber) const;

@@ -1,29 +1,56 @@
 #include "job/plan.h"
 
 #include "launch/launch.h"
+#include "platform/platform.h"
 #include "platform/text.h"
+
+namespace {
+
+std::string Escaped(std::string_view value) { return text::EscapeRecordValue(value); }
+
+}  // namespace
 
 JobPlan::JobPlan(std::string header) : text_(std::move(header)) {}
 
 void JobPlan::JobStarted(const JobStart& start) {
-    text_ += "Template: " + start.templateName + "\n";
-    text_ += "Data file: " + start.dataFile;
+    text_ += "Template: " + Escaped(start.templateName) + "\n";
+    text_ += "Data file: " + Escaped(start.dataFile);
     if (start.dataRead)
         text_ += " (" + std::to_string(start.lineCount) + " line" + (start.lineCount == 1 ? "" : "s") + ")\n";
     else
-        text_ += "\n  cannot be read: " + start.dataFailure + "\n  The job runs once, with empty fields.\n";
+        text_ += "\n  cannot be read: " + Escaped(start.dataFailure) + "\n  The job runs once, with empty fields.\n";
 }
 
 void JobPlan::LineFinished(const LineDone& line) {
     text_ += "Line " + std::to_string(line.line) + ": copies " + std::to_string(line.copies) +
-             " (copies text \"" + text::EscapeRecordValue(line.copiesText) + "\")\n";
-    if (!line.launch.printer.empty()) text_ += "  printer: " + line.launch.printer + "\n";
-    for (const launch::RunnerOutcome& runner : line.launch.runners)
-        text_ += std::string("  ") + launch::RunnerName(runner.runner) + ": " +
-                 text::EscapeRecordValue(runner.commandLine) + "\n";
+             " (copies text \"" + Escaped(line.copiesText) + "\")\n";
+    if (!line.launch.printer.empty()) {
+        text_ += "  printer: " + Escaped(line.launch.printer);
+        if (!line.launch.printerName.empty()) {
+            text_ += " -> \"" + Escaped(line.launch.printerName) + "\"";
+            if (!PrinterInstalled(line.launch.printerName)) text_ += "  [NOT INSTALLED on this machine]";
+        }
+        text_ += "\n";
+    }
+    for (const launch::RunnerOutcome& runner : line.launch.runners) {
+        // The label program is the runner that opens the template.
+        if (runner.runner == launch::Runner::LabelProgram && !line.launch.templatePath.empty() &&
+            platform::InspectPath(line.launch.templatePath).kind != platform::PathKind::File)
+            text_ += "  template: " + Escaped(line.launch.templatePath) + "  [NOT FOUND]\n";
+        text_ += std::string("  ") + launch::RunnerName(runner.runner) + ": " + Escaped(runner.commandLine) + "\n";
+    }
 }
 
 void JobPlan::JobEnded(const JobEnd& end) {
     text_ += std::to_string(end.summary.lines) + " launch" + (end.summary.lines == 1 ? "" : "es") +
              " planned; nothing was started and nothing was written.\n";
+}
+
+bool JobPlan::PrinterInstalled(const std::string& name) {
+    if (!printers_) printers_ = platform::InstalledPrinters();
+    // A list that cannot be read marks nothing: the health check says why.
+    if (!printers_->known) return true;
+    for (const std::string& installed : printers_->names)
+        if (platform::SamePathText(installed, name)) return true;
+    return false;
 }

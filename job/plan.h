@@ -1,8 +1,11 @@
 // A dry run's plan: what a job would do, line by line, as a text for the
 // administrator (the application object runs the job in planning mode with
-// this as its listener and shows the text at the end).
+// this as its listener and shows the text at the end). Every value in it is
+// escaped as the header says; a template that does not exist and a printer
+// the system does not list are marked on the line that uses them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "job/job_events.h"
@@ -19,5 +22,9 @@ public:
     const std::string& Text() const { return text_; }
 
 private:
+    // Whether the system lists a printer of that name (read once a plan).
+    bool PrinterInstalled(const std::string& name);
+
     std::string text_;
+    std::optional<platform::PrinterList> printers_;
 };

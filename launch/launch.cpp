@@ -73,6 +73,29 @@ bool LaunchOutcome::Failed() const {
     return false;
 }
 
+RunMode RunModeFor(int mode, std::string& templatePath) {
+    RunMode run;
+    switch (static_cast<RunApiType>(mode)) {
+    case RunApiType::kProxyOnly:
+        run.proxy = true;
+        run.product = false;
+        break;
+    case RunApiType::kProxyThenProduct:
+        run.proxy = true;
+        break;
+    case RunApiType::kProxyOnZuvezavi:
+        // The path stays upper case: the product gets it so.
+        templatePath = platform::UpperCaseAnsi(templatePath);
+        run.proxy = templatePath.find(kProxyTemplateMark) != std::string::npos;
+        run.product = !run.proxy;
+        break;
+    case RunApiType::kProductOnly:
+    default:
+        break;
+    }
+    return run;
+}
+
 LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateName,
                              const std::vector<std::string>& params, int lastParamIndex, int copies,
                              const std::string& hostCommandLine,
@@ -88,32 +111,16 @@ LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateNam
     job.connectorFolder = ConnectorFolder(app);
 
     const int mode = ReadSettingInt(app, section::kSettings, key::kRunApiType, defaults::kInt);
-    bool runProxy = false;
-    bool runProduct = true;
-    switch (static_cast<RunApiType>(mode)) {
-    case RunApiType::kProxyOnly:
-        runProxy = true;
-        runProduct = false;
-        break;
-    case RunApiType::kProxyThenProduct:
-        runProxy = true;
-        break;
-    case RunApiType::kProxyOnZuvezavi:
-        // The path stays upper case: the product gets it so.
-        job.templatePath = platform::UpperCaseAnsi(job.templatePath);
-        runProxy = job.templatePath.find(kProxyTemplateMark) != std::string::npos;
-        runProduct = !runProxy;
-        break;
-    case RunApiType::kProductOnly:
-    default:
-        break;
-    }
+    const RunMode runMode = RunModeFor(mode, job.templatePath);
+    const bool runProxy = runMode.proxy;
+    const bool runProduct = runMode.product;
     // A negative or missing time-out waits without limit, as 0 does.
     const int timeout =
         ReadSettingInt(app, section::kSettings, key::kRunTimeoutSeconds, defaults::kInt);
     job.options.timeoutSeconds = timeout > 0 ? static_cast<uint32_t>(timeout) : 0;
 
     LaunchOutcome outcome;
+    outcome.templatePath = job.templatePath;
     if (runProxy) {
         // The proxy's command line is the ApiProxyExe value, unchanged,
         // recorded as TvlCmdLine before it starts. Its result decides nothing.

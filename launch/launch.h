@@ -66,6 +66,8 @@ struct RunnerOutcome {
 struct LaunchOutcome {
     bool cancelled = false;  // the operator cancelled the manual printer choice: nothing started
     std::string printer;     // how the label program's printer was chosen ("" when it did not run)
+    std::string printerName;  // the printer it named ("" for the default, or when it did not run)
+    std::string templatePath;  // the template path the runners were given
     std::vector<RunnerOutcome> runners;  // in the order started
 
     // The launch's result as it always was: the exit code of the last runner
@@ -76,6 +78,17 @@ struct LaunchOutcome {
     // than 0. A cancelled choice is no failure; a planned start neither.
     bool Failed() const;
 };
+
+// Which runners a launch starts.
+struct RunMode {
+    bool proxy = false;
+    bool product = true;
+};
+
+// The runners of Settings/RunApiType `mode` for a template path; in run mode
+// 3 the path is upper-cased first (the product gets it so) and the proxy runs
+// when it holds kProxyTemplateMark.
+RunMode RunModeFor(int mode, std::string& templatePath);
 
 // Prints one label record: resolves the template, reads RunApiType and
 // RunTimeoutSeconds and runs the API proxy and/or the product, one after the

@@ -45,6 +45,7 @@ PrinterChoice ChoosePrinter(const CAppBase& app, const std::string& templateName
         choice.how = policy.empty() ? "the label program's default" : "fixed";
     }
     choice.printerSwitch = PrinterSwitch(printerName);
+    if (!(policy == printer::kManual && app.Planning())) choice.printerName = printerName;
     return choice;
 }
 

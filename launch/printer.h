@@ -30,6 +30,8 @@ struct PrinterChoice {
     bool cancelled = false;     // the operator cancelled the print dialog
     std::string printerSwitch;  // PrinterSwitch of the printer chosen
     std::string how;            // how it was chosen, for a person to read
+    std::string printerName;    // the printer named ("" for the label program's default, or the
+                                // operator's choice in planning mode)
 };
 
 // The printer of a label-program run for `templateName` (the name as the host

@@ -79,6 +79,7 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
 
     const PrinterChoice printer = ChoosePrinter(app, job.templateName);
     outcome.printer = printer.how;
+    outcome.printerName = printer.printerName;
     if (printer.cancelled) {
         outcome.cancelled = true;
         return;

@@ -10,6 +10,7 @@
 //   2. private-profile files     6. appending records
 //   3. data files                7. reports
 //   4. text in the ANSI code page 8. interaction with a person
+//   9. looking at an installation (reads only)
 #pragma once
 
 #include <chrono>
@@ -294,8 +295,10 @@ enum class ReportPlace { StandardOutput, Console, Window };
 
 // Shows a text to the person who started the program: on standard output
 // when that is a file or a pipe; otherwise (Win32) on the console of the
-// program that started this one, when it has one; otherwise in a message box
-// with `caption`, through `interaction`. POSIX: standard output.
+// program that started this one, when it has one, in Unicode (WriteConsoleW,
+// so the console shows the ANSI text's characters whatever its own code
+// page); otherwise in a message box with `caption`, through `interaction`.
+// POSIX: standard output.
 ReportPlace ShowReport(const std::string& text, const std::string& caption,
                        Interaction& interaction);
 
@@ -330,5 +333,64 @@ public:
 // POSIX, the message on standard error and the printer name read as one line
 // from standard input (end of input or an empty line is a cancel).
 Interaction& SystemInteraction();
+
+// ------------------------------------------ 9. looking at an installation
+//
+// Questions a health check asks about files, folders and printers. None of
+// them creates, changes or deletes anything.
+
+enum class PathKind { Missing, File, Folder, Other };
+
+// What is at `path`: a regular file, a folder, something else (a device), or
+// nothing (`error` then says why it could not be looked at).
+struct PathState {
+    PathKind kind = PathKind::Missing;
+    SystemError error;
+};
+PathState InspectPath(const std::string& path);
+
+// Opens the existing file at `path` for writing while others may read, write
+// and delete it, and closes it again without writing (Win32: GENERIC_WRITE,
+// OPEN_EXISTING). Both follow the profile engine's rule for a file that
+// refuses writes: Win32 the read-only attribute (which Wine running as root
+// would otherwise open), POSIX a file without any write permission bit, even
+// for root. The error when it could not be opened so.
+SystemError TryOpenForWriting(const std::string& path);
+
+// Whether new files can be made in the folder `folder` (Win32: the folder
+// opened with FILE_ADD_FILE access; POSIX: access() for writing and
+// searching). The error when not.
+SystemError TryFolderTakesFiles(const std::string& folder);
+
+// Lists the folder `folder`; `entries` is the number of files and folders in
+// it ("." and ".." not counted). The error when it cannot be listed.
+SystemError ListFolder(const std::string& folder, std::size_t& entries);
+
+// The file version of a program's version resource ("2.0.5.0", from its
+// fixed file information); "" when it has none (POSIX: always).
+std::string FileVersionOf(const std::string& path);
+
+// The printers installed for this user, as the system lists them.
+struct PrinterList {
+    bool known = false;         // whether a list could be read at all
+    std::string source;         // where it came from, for a person to read
+    std::string why;            // when !known: why not
+    std::vector<std::string> names;
+    std::string defaultPrinter;  // "" when there is none (or it cannot be told)
+};
+// Win32: EnumPrintersA of the local and connected printers (level 4) and
+// GetDefaultPrinterA. POSIX: the print system's printcap file (CUPS writes
+// /etc/printcap, or /run/cups/printcap), its default from
+// /etc/cups/lpoptions; not known when neither file can be read.
+PrinterList InstalledPrinters();
+
+// Whether two paths name the same file by their text: compared without
+// regard to letter case on Win32 (CompareStringA, as the file system
+// compares names), exactly on POSIX.
+bool SamePathText(std::string_view a, std::string_view b);
+
+// Whether the programs this build starts are Windows programs (PE images):
+// Win32 true; POSIX false (it starts the system's own programs and scripts).
+bool StartsWindowsPrograms();
 
 }  // namespace platform

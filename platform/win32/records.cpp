@@ -1,6 +1,7 @@
 // Appending records, time stamps and reports on Win32.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,8 +86,19 @@ ReportPlace ShowReport(const std::string& text, const std::string& caption, Inte
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                      nullptr);
         if (console != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            const BOOL ok = WriteFile(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            // In Unicode: ANSI bytes written to a console are shown in its
+            // OEM code page, so a path or a value with an accented letter
+            // would read differently from what runs.
+            const std::u16string wide = AnsiToUtf16(text);
+            bool ok = true;
+            for (std::size_t at = 0; ok && at < wide.size();) {
+                const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 8192));
+                DWORD written = 0;
+                ok = WriteConsoleW(console, reinterpret_cast<const wchar_t*>(wide.data() + at), chunk,
+                                   &written, nullptr) &&
+                     written > 0;
+                at += written;
+            }
             CloseHandle(console);
             if (ok) return ReportPlace::Console;
         }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "platform/platform.h"
 #include "support/job_fixture.h"
 #include "support/connector_install.h"
+#include "ui/host_config.h"
 
 namespace {
 
@@ -570,14 +572,24 @@ TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
         const char* name;
         std::string settings;
         const char* dryRun;  // the token as written, and where
+        const char* templateToken;
+        std::vector<std::string> planLines;  // lines the plan holds, as written
     };
+    // A template that is not there and a printer the system does not list are
+    // marked; values are escaped as the plan's header says.
+    const bool printersKnown = platform::InstalledPrinters().known;
     const std::vector<Case> cases = {
         {"proxy, then the label program on the template's printer",
          "[Settings]\r\nRunApiType=2\r\nApiProxyExe=" + proxy +
-             "\r\nPrinter=ByTemplate\r\nJournalFile=journal.log\r\n[TemplatePrinter]\r\nShelf=Label1\r\n",
-         "/DRYRUN "},
+             "\r\nPrinter=ByTemplate\r\nJournalFile=journal.log\r\n[TemplatePrinter]\r\n100%Shelf=Label%1\r\n",
+         "/DRYRUN ", "/F=C:\\Labels\\100%Shelf.tvl",
+         {"Template: 100%25Shelf",
+          "  printer: by template 100%25Shelf in [TemplatePrinter] -> \"Label%251\"" +
+              std::string(printersKnown ? "  [NOT INSTALLED on this machine]" : ""),
+          "  template: " + install_.Folder() + "100%25Shelf.tvl  [NOT FOUND]"}},
         {"Bartender gets the command line without the token",
-         "[Settings]\r\nBartenderExePath=" + Quoted(install_.Folder() + "Bartend.exe") + " /AF\r\n", " /dryRun"},
+         "[Settings]\r\nBartenderExePath=" + Quoted(install_.Folder() + "Bartend.exe") + " /AF\r\n", " /dryRun",
+         "/F=C:\\Labels\\Shelf.tvl", {"Template: Shelf"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -585,7 +597,7 @@ TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
         for (const char* log : {"Tarvel.log", "ApiProxy.log", "Bartend.log", "runners.log"})
             testsupport::WriteFileBytes(install_.File(log), "");
         std::remove(install_.File("journal.log").c_str());
-        const std::string args = Job("a\tx\t2\r\n" "b\ty\t1\r\n");
+        const std::string args = Job("a\tx\t2\r\n" "b\ty\t1\r\n", c.templateToken);
         const std::string before = install_.IniBytes();
         const std::string token = c.dryRun;
         const auto plan = Run(token.front() == ' ' ? args + token : token + args);
@@ -593,6 +605,9 @@ TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
         EXPECT_EQ(install_.IniBytes(), before) << "a dry run writes nothing";
         EXPECT_FALSE(testsupport::FileExists(install_.File("journal.log")));
         EXPECT_NE(plan.output.find("Dry run"), std::string::npos) << plan.output;
+        const std::vector<std::string> lines = testsupport::LinesOf(plan.output);
+        for (const std::string& line : c.planLines)
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << plan.output;
 
         Run(args);
         std::vector<std::string> started;
@@ -604,6 +619,95 @@ TEST_F(JobTest, DryRunPlansTheLinesARealRunStarts) {
         EXPECT_EQ(planned, started) << plan.output;
         EXPECT_FALSE(started.empty());
     }
+}
+
+// Every file under `folder` with its bytes: what a check must leave as it was.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? testsupport::ReadFileBytes(entry.path().string()) : "<folder>";
+    return files;
+}
+
+TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
+    namespace fs = std::filesystem;
+    const std::string sep(1, platform::PathSeparator());
+    fs::create_directory(install_.File("templates"));
+    testsupport::WriteFileBytes(install_.File("templates") + sep + "Shelf.tvl", "label");
+    // The host's file, as it stands on this machine, comes back afterwards.
+    const bool hadHostFile = testsupport::FileExists(ui::kHostConfigFile);
+    const std::string hostBytes = hadHostFile ? testsupport::ReadFileBytes(ui::kHostConfigFile) : "";
+    const std::string elsewhere = sep + "old" + sep + "vantor.exe";
+    std::string printer;  // a printer the system lists, where a test can add one
+#ifdef _WIN32
+    // Wine lists a key under Print\Printers with a Name value as an installed
+    // printer (docs/toolchain-notes.md).
+    const std::string printerKey = "\"HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\Vantor Check\"";
+    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Name /d \"Vantor Check\" /f").exitCode, 0u);
+    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Port /d FILE: /f").exitCode, 0u);
+    printer = "Printer=vantor check\r\n";  // names are compared without regard to case
+#endif
+    const bool printersKnown = platform::InstalledPrinters().known;
+    struct Case {
+        const char* fault;
+        std::string settings;    // [Settings] lines after TemplatesFolder
+        std::string hostEntry;   // Labels/Application
+        const char* tokens;
+        const char* expected;    // the finding's start, "" for a clean installation
+        std::string named;       // what it must name
+    };
+    const std::string ok = "TemplatesFolder=" + install_.File("templates") + "\r\nJournalFile=journal.log\r\n";
+    const std::vector<Case> cases = {
+        {"clean installation", ok + printer, install_.Exe(), "/F=Shelf", "", ""},
+        {"missing label program", ok, install_.Exe(), "/F=Shelf", "FAIL label-program: ", install_.Folder() + "Tarvel.exe"},
+        {"missing templates folder", "TemplatesFolder=" + install_.File("gone") + "\r\n", install_.Exe(), "",
+         "FAIL templates-folder: ", "[Settings] TemplatesFolder"},
+        {"missing template", ok, install_.Exe(), "/F=C:\\Labels\\Crate.tvl", "FAIL template: ", "Crate.tvl"},
+        {"printer not installed", ok + "Printer=No Such Printer\r\n", install_.Exe(), "",
+         printersKnown ? "FAIL printer: " : "WARN printer: ", "\"No Such Printer\" ([Settings] Printer)"},
+        {"unwritable settings file", ok, install_.Exe(), "", "FAIL settings-file: ", "not written by this user"},
+        {"host entry for another folder", ok, elsewhere, "", "FAIL host-registration: ", "names " + elsewhere},
+        {"unwritable journal folder", "JournalFile=" + install_.File("gone") + sep + "journal.log\r\n", install_.Exe(), "",
+         "FAIL journal: ", "[Settings] JournalFile"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const std::string fault = c.fault;
+        if (fault == "missing label program") fs::remove(install_.File("Tarvel.exe"));
+        testsupport::WriteFileBytes(ui::kHostConfigFile, "[Labels]\r\nApplication=" + c.hostEntry + "\r\n");
+        install_.WriteIni("[Settings]\r\n" + c.settings + "[LastJob]\r\nCmdLine=earlier\r\n");
+        if (fault == "unwritable settings file")
+            fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const auto before = Snapshot(install_.path());
+        const auto result = install_.RunConnector(std::string("/check ") + c.tokens);
+        EXPECT_EQ(Snapshot(install_.path()), before) << "a check writes nothing";
+        EXPECT_EQ(testsupport::ReadFileBytes(ui::kHostConfigFile), "[Labels]\r\nApplication=" + c.hostEntry + "\r\n");
+        std::string found;  // the expected finding's line, or every line that is not OK
+        for (const std::string& line : testsupport::LinesOf(result.output)) {
+            if (*c.expected && line.rfind(c.expected, 0) == 0) found = testsupport::UnescapeRecordValue(line);
+            if (!*c.expected && (line.rfind("WARN", 0) == 0 || line.rfind("FAIL", 0) == 0)) found += line + "\n";
+        }
+        if (*c.expected) {
+            EXPECT_NE(found.find(c.named), std::string::npos) << result.output;
+            EXPECT_EQ(result.exitCode, c.expected[0] == 'F' ? 21u : 20u) << result.output;
+        } else {
+            EXPECT_EQ(found, "") << result.output;
+            EXPECT_EQ(result.exitCode, 0u) << result.output;
+#ifdef _WIN32
+            // The stand-in is built as the connector is: a Windows program of its width.
+            const std::string program = sizeof(void*) == 8 ? "Windows program (64-bit, x64)" : "Windows program (32-bit, x86)";
+            EXPECT_NE(result.output.find("Tarvel.exe (beside the connector, [Settings] BartenderExePath empty): " + program),
+                      std::string::npos) << result.output;
+#endif
+        }
+        fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::owner_write);
+        if (fault == "missing label program") install_.InstallRunner("Tarvel.exe");
+    }
+#ifdef _WIN32
+    (void)testsupport::RunProgram("reg.exe delete " + printerKey + " /f");
+#endif
+    if (hadHostFile) testsupport::WriteFileBytes(ui::kHostConfigFile, hostBytes);
+    else std::remove(ui::kHostConfigFile);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/health_check.h"
 #include "launch/launch.h"
 #include "launch/printer.h"
 #include "launch/product_run.h"
@@ -122,6 +123,44 @@ TEST(FolderOf, CutAfterTheLastSeparator) {
     // 0x95 0x5C is one double-byte character: its trail byte is no separator.
     EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', ShiftJisLead), "C:\\");
     EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', NoLeadBytes), "C:\\\x95\\");
+}
+
+// What the health check reads from a runner's command line and its first bytes.
+TEST(HealthCheckProgram, CommandLineAndFormat) {
+    EXPECT_EQ(health::ProgramOfCommandLine("\"C:\\Program Files\\Bt\\bartend.exe\" /AF"), "C:\\Program Files\\Bt\\bartend.exe");
+    EXPECT_EQ(health::ProgramOfCommandLine("C:\\Api\\proxy.exe /job"), "C:\\Api\\proxy.exe");
+    EXPECT_EQ(health::ProgramOfCommandLine("\"C:\\unclosed"), "C:\\unclosed");
+    // An image header: "MZ", e_lfanew at 0x3C pointing at "PE\0\0", the
+    // machine, and the optional header's magic 20 bytes after the machine.
+    auto image = [](unsigned machine, unsigned magic) {
+        std::string bytes(0x80 + 26, '\0');
+        bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = '\x80';
+        bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+        bytes[0x84] = static_cast<char>(machine & 0xFF), bytes[0x85] = static_cast<char>(machine >> 8);
+        bytes[0x98] = static_cast<char>(magic & 0xFF), bytes[0x99] = static_cast<char>(magic >> 8);
+        return bytes;
+    };
+    struct Case {
+        std::string head;
+        bool windows;
+        int bits;
+        const char* name;
+    };
+    const std::vector<Case> cases = {
+        {image(0x14C, 0x10B), true, 32, "Windows program (32-bit, x86)"},
+        {image(0x8664, 0x20B), true, 64, "Windows program (64-bit, x64)"},
+        {image(0x8664, 0x20B).substr(0, 0x90), false, 0, "DOS program, not a Windows one"},  // cut short
+        {"MZ", false, 0, "DOS program, not a Windows one"},
+        {"\x7F" "ELF\x01", false, 0, "ELF program"},
+        {"#!/bin/sh\n", false, 0, "script"},
+        {"", false, 0, "unknown format"},
+    };
+    for (const Case& c : cases) {
+        const health::ProgramFormat format = health::ProgramFormatOf(c.head);
+        EXPECT_EQ(format.windows, c.windows) << c.name;
+        EXPECT_EQ(format.bits, c.bits) << c.name;
+        EXPECT_EQ(format.name, c.name);
+    }
 }
 
 }  // namespace
