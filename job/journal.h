@@ -12,6 +12,10 @@
 //              operator cancelled the print dialog and nothing started), exit
 //              (exited), error (not-started: the system's code and text), ms
 //   job-end    lines, failed, ms
+//   note       about (settings-unsaved: a record that did not reach the
+//              settings file, with keys; turn-per-session: settings writers
+//              of other logon sessions do not take turns with this job),
+//              error (the system's code and text)
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once
@@ -31,6 +35,7 @@ public:
     void JobStarted(const JobStart& start) override;
     void LineFinished(const LineDone& line) override;
     void JobEnded(const JobEnd& end) override;
+    void Noted(const JobNote& note) override;
 
     const std::string& Path() const { return path_; }
 

@@ -25,6 +25,26 @@ cmake --build --preset host-asan -j"$jobs"
 step "host tests with sanitizers"
 ctest --preset host-asan -j"$jobs"
 
+# ---- host: permission-sensitive tests as an unprivileged user ------------
+# The suite runs as root here, and root passes most access checks: the
+# settings-file tests that depend on ownership and access rights run again as
+# a system user without privileges (created once, kept), in a temporary
+# folder of its own.
+step "host permission-sensitive tests as the unprivileged user vantortest"
+if [ "$(id -u)" = 0 ]; then
+  id -u vantortest >/dev/null 2>&1 ||
+    useradd --system --no-create-home --shell /usr/sbin/nologin vantortest
+  chmod -R a+rX build/host
+  unprivileged_tmp="$(mktemp -d)"
+  chown vantortest: "$unprivileged_tmp"
+  runuser -u vantortest -- env TMPDIR="$unprivileged_tmp" HOME="$unprivileged_tmp" \
+    build/host/tests/vantor_tests \
+    --gtest_filter='ProfileFiles.*:ProfileConformanceFiles.*:FaultPermissions.*:FaultFullDisk*:FaultKilledWriter.SettingsFileHoldsTheOldOrTheNewValue:HostConfig.*'
+  rm -rf "$unprivileged_tmp"
+else
+  echo "(already unprivileged: the host tests above ran as $(id -un))"
+fi
+
 step "win32 build"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs"
