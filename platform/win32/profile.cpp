@@ -240,9 +240,20 @@ DWORD RewriteInPlace(const std::string& path, const std::string& old, const std:
     return error;
 }
 
-// The file a write goes to: `path`, or, when `path` is a symbolic link or
-// another reparse point, the file it names. `links` gets the number of hard
-// links of that file (1 when it cannot be read).
+// The upper-cased full path of `path`, for comparing two spellings.
+std::string FullPathKey(const std::string& path) {
+    char full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+    std::string key = (n > 0 && n < sizeof(full)) ? std::string(full, n) : path;
+    CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
+    return key;
+}
+
+// The file a write goes to: `path`, or, when `path` names another file (a
+// symbolic link or another reparse point; under Wine also a link of the host
+// system, which it shows as a plain file), the file it names. `links` gets
+// the number of hard links of that file (1 when it cannot be read; 0 when the
+// file a link names cannot be told, so it is written in place, through it).
 std::string WriteTarget(const std::string& path, DWORD attributes, DWORD& links) {
     links = 1;
     HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -251,17 +262,16 @@ std::string WriteTarget(const std::string& path, DWORD attributes, DWORD& links)
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileInformationByHandle(file, &information)) links = information.nNumberOfLinks;
     std::string target = path;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        char final[MAX_PATH * 4];
-        const DWORD n = GetFinalPathNameByHandleA(file, final, sizeof(final), FILE_NAME_NORMALIZED);
-        if (n > 0 && n < sizeof(final)) {
-            target.assign(final, n);
-            // "\\?\C:\..." and "\\?\UNC\server\..." as the usual paths.
-            if (target.rfind("\\\\?\\UNC\\", 0) == 0) target = "\\\\" + target.substr(8);
-            else if (target.rfind("\\\\?\\", 0) == 0) target = target.substr(4);
-        } else {
-            links = 0;  // it cannot be replaced: written in place, through the link
-        }
+    char final[MAX_PATH * 4];
+    const DWORD n = GetFinalPathNameByHandleA(file, final, sizeof(final), FILE_NAME_NORMALIZED);
+    if (n > 0 && n < sizeof(final)) {
+        std::string named(final, n);
+        // "\\?\C:\..." and "\\?\UNC\server\..." as the usual paths.
+        if (named.rfind("\\\\?\\UNC\\", 0) == 0) named = "\\\\" + named.substr(8);
+        else if (named.rfind("\\\\?\\", 0) == 0) named = named.substr(4);
+        if (FullPathKey(named) != FullPathKey(path)) target = named;
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        links = 0;
     }
     CloseHandle(file);
     return target;
