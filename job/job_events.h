@@ -2,7 +2,7 @@
 // journal (job/journal.h) or a dry run's plan (job/plan.h). The job does not
 // know where its outcomes go; the application object holds the listener
 // (CAppBase::Events). Each call comes once, in this order: JobStarted, then
-// LineDone for every data line, then JobEnded.
+// LineDone for every data line, then JobEnded; Noted as it comes.
 #pragma once
 
 #include <chrono>
@@ -47,10 +47,22 @@ struct JobEnd {
     JobSummary summary;
 };
 
+// Something the job could not do as it should, though it went on: a record
+// that did not reach the settings file, or settings writers of other logon
+// sessions that do not take turns with this job.
+struct JobNote {
+    std::chrono::system_clock::time_point when;
+    std::string about;           // "settings-unsaved" or "turn-per-session"
+    std::string keys;            // settings-unsaved: "<section>/<first key>", and "..." for more
+    platform::SystemError error;  // the system's error
+};
+
 class JobEvents {
 public:
     virtual ~JobEvents() = default;
     virtual void JobStarted(const JobStart&) {}
+    // Any time after JobStarted, before JobEnded.
+    virtual void Noted(const JobNote&) {}
     virtual void LineFinished(const LineDone&) {}
     virtual void JobEnded(const JobEnd&) {}
 };

@@ -17,8 +17,38 @@ namespace {
 // Field 21: the field after the twenty parameter fields, a copies source.
 constexpr int kCopiesField = key::kParamCount + 1;
 
-void WriteLastJob(const CAppBase& app, const std::string& name, const std::string& value) {
-    WriteSettingText(app, section::kLastJob, name, value);
+// The records that did not reach the settings file: told as notes once the
+// job has started (the first ones are written before it can be).
+class UnsavedRecords {
+public:
+    void Add(const platform::SystemError& error, const std::string& firstKey, bool more) {
+        if (!error.failed()) return;
+        JobNote note;
+        note.when = std::chrono::system_clock::now();
+        note.about = "settings-unsaved";
+        note.keys = std::string(section::kLastJob) + "/" + firstKey + (more ? "..." : "");
+        note.error = error;
+        notes_.push_back(std::move(note));
+        if (events_) Flush();
+    }
+    // From now on, notes go to `events` as they come.
+    void Start(JobEvents& events) {
+        events_ = &events;
+        Flush();
+    }
+
+private:
+    void Flush() {
+        for (const JobNote& note : notes_) events_->Noted(note);
+        notes_.clear();
+    }
+    std::vector<JobNote> notes_;
+    JobEvents* events_ = nullptr;
+};
+
+void WriteLastJob(const CAppBase& app, UnsavedRecords& unsaved, const std::string& name,
+                  const std::string& value) {
+    unsaved.Add(WriteSettingText(app, section::kLastJob, name, value), name, false);
 }
 
 // Where the job's outcomes go: the application's listener, or nowhere.
@@ -56,7 +86,8 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     JobStart start;
     start.started = std::chrono::system_clock::now();
     start.commandLine = commandLine;
-    WriteLastJob(app, key::kCmdLine, commandLine);
+    UnsavedRecords unsaved;
+    WriteLastJob(app, unsaved, key::kCmdLine, commandLine);
 
     std::string templateName;
     std::string dataPath;
@@ -64,11 +95,11 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     for (const std::string& token : job::SplitCommandLine(commandLine)) {
         if (job::IsTemplateToken(token)) {
             templateName = job::TemplateNameOf(token, separators);
-            WriteLastJob(app, key::kTemplate, templateName);
+            WriteLastJob(app, unsaved, key::kTemplate, templateName);
         }
         if (job::IsDataFileToken(token)) {
             dataPath = job::DataFilePathOf(token);
-            WriteLastJob(app, key::kDataFile, dataPath);
+            WriteLastJob(app, unsaved, key::kDataFile, dataPath);
         }
     }
 
@@ -78,7 +109,7 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     const std::string bartender =
         ReadSettingText(app, section::kSettings, key::kBartenderExePath, defaults::kText);
     if (!bartender.empty()) lineCount = 1;  // Bartender prints the first line only
-    WriteLastJob(app, key::kNumLines, text::FormatInt(lineCount));
+    WriteLastJob(app, unsaved, key::kNumLines, text::FormatInt(lineCount));
 
     start.templateName = templateName;
     start.dataFile = dataPath;
@@ -86,6 +117,10 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     start.dataRead = data.Opened();
     if (!data.Opened()) start.dataFailure = job::OpenFailureDescription(dataPath, data.Cause());
     events.JobStarted(start);
+    unsaved.Start(events);
+    // Settings writers of other logon sessions may not take turns with us.
+    if (const platform::SystemError shortfall = platform::ProfileTurnShortfall(); shortfall.failed())
+        events.Noted({std::chrono::system_clock::now(), "turn-per-session", "", shortfall});
 
     // A field of a line. A data file that could not be read gives empty
     // fields and says why on standard output at every field the job reads
@@ -134,7 +169,7 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
         record.emplace_back(key::kCopies, copiesChoice.text);
         record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
                             copiesChoice.text);
-        (void)WriteSettingTexts(app, section::kLastJob, record);
+        unsaved.Add(WriteSettingTexts(app, section::kLastJob, record).error, record.front().first, true);
 
         LineDone done;
         done.line = line + 1;

@@ -109,6 +109,13 @@ void JobJournal::JobEnded(const JobEnd& end) {
                JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
 }
 
+void JobJournal::Noted(const JobNote& note) {
+    std::string fields = JournalField("about", note.about);
+    if (!note.keys.empty()) fields += JournalField("keys", note.keys);
+    fields += JournalField("error", std::to_string(note.error.code) + " " + note.error.text);
+    Append(note.when, "note", fields);
+}
+
 std::string JournalPath(const CAppBase& app) {
     std::string path = ReadSettingText(app, section::kSettings, key::kJournalFile, defaults::kText);
     if (path.empty()) return path;

@@ -22,6 +22,10 @@
 //   rerun      a run started again from the window over the journal, written
 //              by that window's process: of (the "<time> <pid>" of the job's
 //              job-start record), then the fields of a run
+//   note       about (settings-unsaved: a record that did not reach the
+//              settings file, with keys; turn-per-session: settings writers
+//              of other logon sessions do not take turns with this job),
+//              error (the system's code and text)
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once
@@ -41,6 +45,7 @@ public:
     void JobStarted(const JobStart& start) override;
     void LineFinished(const LineDone& line) override;
     void JobEnded(const JobEnd& end) override;
+    void Noted(const JobNote& note) override;
 
     // A runner of line `line` of the job whose job-start record is `jobKey`
     // ("<time> <pid>"), started again by hand.

@@ -188,7 +188,8 @@ Book ParseJournal(const std::vector<Source>& sources) {
                 continue;
             }
             const std::string_view kind = columns[2];
-            if (kind != "job-start" && kind != "run" && kind != "job-end" && kind != kRerunKind) {
+            if (kind != "job-start" && kind != "run" && kind != "job-end" && kind != "note" &&
+                kind != kRerunKind) {
                 problem(Damage::Foreign);
                 continue;
             }
@@ -243,6 +244,10 @@ Book ParseJournal(const std::vector<Source>& sources) {
             Job& job = book.jobs[it->second];
             if (kind == "run") {
                 job.runs.push_back(RunOf(time, fields, false));
+            } else if (kind == "note") {
+                std::string note = FieldOr(fields, "about");
+                if (const std::string keys = FieldOr(fields, "keys"); !keys.empty()) note += " " + keys;
+                job.notes.push_back(note + ": " + FieldOr(fields, "error"));
             } else {
                 job.ended = true;
                 job.lines = SmallNumberOr(FieldOr(fields, "lines"), job.lines);

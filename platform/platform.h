@@ -73,13 +73,17 @@ void InitCommonControls(uint32_t classes);
 // beside the old one and renamed over it. Where no file can be made beside it
 // (a folder that refuses new files while the file itself may be written, or
 // another program holding the file so that it cannot be replaced), the file is
-// rewritten in place from its first changed byte. Our processes take turns
-// per file, so no write loses another's key.
+// rewritten in place from its first changed byte (made its new size first,
+// and re-read under the turn). The new file is flushed to the disk before it
+// replaces the old one. Our processes take turns per file, machine-wide, so
+// no write loses another's key. A file that is a link is written through to
+// the file it names.
 //
 // A write fails when the file refuses it (Win32: the read-only attribute;
 // POSIX: no write permission bit, even for root), or when a missing file
 // would have to be created in a folder that refuses it (POSIX: also for root),
-// or when the folder is missing.
+// or when the folder is missing, or when the disk is full, a quota is used
+// up or the disk fails: then the old file stays as it was, byte for byte.
 
 // As GetPrivateProfileStringA with a buffer of `bufferSize` bytes: the text
 // the buffer holds after the call (at most bufferSize - 1 bytes).
@@ -103,6 +107,12 @@ struct ProfileEntry {
 // either all of them are in the file or none is. An update that changes no
 // byte leaves the file untouched. Returns the system's error when it failed.
 SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry>& entries);
+
+// Why our processes in other logon sessions may not take turns with this one
+// on profile files: Win32, the error that kept a machine-wide turn from being
+// made (the per-session turn serves instead); nothing (code 0) when every
+// turn so far is machine-wide, and always on POSIX, whose locks are.
+SystemError ProfileTurnShortfall();
 
 // One entry; whether it reached the file.
 bool ProfileWriteString(const std::string& section, const std::string& key,

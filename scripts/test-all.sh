@@ -30,6 +30,36 @@ cmake --build --preset host-asan -j"$jobs"
 step "host tests with sanitizers"
 ctest --preset host-asan -j"$jobs"
 
+# ---- host: permission-sensitive tests as an unprivileged user ------------
+# The suite runs as root here, and root passes most access checks: the
+# settings-file tests that depend on ownership and access rights run again as
+# a system user without privileges (created once, kept), in a temporary
+# folder of its own.
+step "host permission-sensitive tests as the unprivileged user vantortest"
+unprivileged_ran="no"
+if [ "$(id -u)" = 0 ]; then
+  id -u vantortest >/dev/null 2>&1 ||
+    useradd --system --no-create-home --shell /usr/sbin/nologin vantortest
+  chmod -R a+rX build/host
+fi
+if [ "$(id -u)" != 0 ]; then
+  echo "(already unprivileged: the host tests above ran as $(id -un))"
+  unprivileged_ran="as $(id -un)"
+elif ! runuser -u vantortest -- test -x build/host/tests/vantor_tests; then
+  # A checkout inside a folder other users cannot enter (such as /root).
+  echo "NOT RUN: the user vantortest cannot reach $PWD/build/host; clone the repository" \
+       "where other users can enter to run these tests unprivileged"
+  unprivileged_ran="NOT RUN (the build folder is closed to other users)"
+else
+  unprivileged_ran="as vantortest"
+  unprivileged_tmp="$(mktemp -d)"
+  chown vantortest: "$unprivileged_tmp"
+  runuser -u vantortest -- env TMPDIR="$unprivileged_tmp" HOME="$unprivileged_tmp" \
+    build/host/tests/vantor_tests \
+    --gtest_filter='ProfileFiles.*:ProfileConformanceFiles.*:FaultPermissions.*:*FaultFullDisk*:FaultKilledWriter.SettingsFileHoldsTheOldOrTheNewValue:HostConfig.*'
+  rm -rf "$unprivileged_tmp"
+fi
+
 step "win32 build (the product)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs"
@@ -97,3 +127,4 @@ else
        "the 32-bit product was built, checked and packaged but not run"
 fi
 grep -h '^package test: ' "$logs/package.log" || true
+echo "Host permission-sensitive tests unprivileged: $unprivileged_ran"

@@ -45,10 +45,10 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
     return platform::ProfileGetInt(section, key, defaultValue, app.ProfilePath());
 }
 
-void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
-                      const std::string& value) {
-    if (app.Planning()) return;
-    (void)WriteProfileText(app.ProfilePath(), section, key, value);
+platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
+                                       const std::string& key, const std::string& value) {
+    if (app.Planning()) return {};
+    return WriteProfileText(app.ProfilePath(), section, key, value);
 }
 
 SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
@@ -62,6 +62,7 @@ SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
     if (error.failed()) {
         result.saved = false;
         result.reason = error.text;
+        result.error = error;
         for (const auto& entry : values) result.unsaved.push_back(entry.first);
     }
     return result;

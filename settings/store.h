@@ -51,16 +51,18 @@ std::string ReadSettingText(const CAppBase& app, const std::string& section,
 int ReadSettingInt(const CAppBase& app, const std::string& section, const std::string& key,
                    int defaultValue);
 
-// One value, as StoredText. A failed write is not reported: a job must never
-// stop or wait because its record could not be kept. In planning mode (a dry
-// run) this and WriteSettingTexts write nothing.
-void WriteSettingText(const CAppBase& app, const std::string& section, const std::string& key,
-                      const std::string& value);
+// One value, as StoredText. Returns the system's error when it failed; a job
+// goes on all the same (it must never stop or wait because its record could
+// not be kept) and says so in its journal. In planning mode (a dry run) this
+// and WriteSettingTexts write nothing.
+platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
+                                       const std::string& key, const std::string& value);
 
 // What became of saving several settings.
 struct SaveResult {
     bool saved = true;
     std::string reason;                // the system's reason when not saved
+    platform::SystemError error;       // the system's error when not saved
     std::vector<std::string> unsaved;  // the keys not saved, in the order given
 };
 

@@ -156,6 +156,7 @@ std::string JobText(const journal::Job& job) {
     text += "Process id: " + job.pid + "\r\n";
     text += "Command line: " + job.commandLine + "\r\n";
     if (!job.dataRead) text += "Data file error: " + job.dataError + "\r\n";
+    for (const std::string& note : job.notes) text += "Note: " + note + "\r\n";
     for (const journal::Run& run : job.runs) {
         const std::vector<std::string> r = RunRow(run);
         text += "\r\nLine " + r[0] + ", " + r[1] + ": " + r[2];

@@ -3,7 +3,13 @@
 // Reads take a shared flock() on the file they read. A writer normally
 // replaces the file by an atomic rename, which no reader has to wait for (it
 // keeps the old file open, whole); only a rewrite in place, which a reader
-// could see half done, takes the file's exclusive lock.
+// could see half done, takes the file's exclusive lock. A file only root may
+// write (the administrator's policy file) is read without a lock, so that no
+// one who can merely read it can hold up a job by locking it.
+//
+// Every lock is waited for a bounded time (kLockWait), as the Win32 turn is:
+// anyone who can read the file or its folder can take a lock on it, and a
+// print job must not wait for them. After that the call goes on without it.
 //
 // A write, unlike Windows' (which can lose a key when two processes write at
 // once), is serialised between processes:
@@ -15,13 +21,23 @@
 //      in that folder queue behind each other, which costs nothing here: the
 //      connector keeps one settings file per folder;
 //   2. read the file again under the lock and compute the new bytes;
-//   3. write them to a hidden temporary file in the same folder, give it the
-//      old file's permission bits (and owner, where we may), and rename it
-//      over the file. No fsync: a job writes a few dozen keys per data line,
-//      and the rename alone keeps every reader's view whole.
-// When the folder refuses new files but the file itself may be written, the
-// file is rewritten in place from its first changed byte and cut to its new
-// length: a writer killed then tears only what follows the change.
+//   3. write them to a hidden temporary file of this process in the same
+//      folder, give it the old file's permission bits, owner, group and
+//      access control list, flush it to the disk (fsync), rename it over the
+//      file and flush the folder. Without the flushes a power cut soon after
+//      the rename can leave the new name with no data.
+// The file is rewritten in place instead, from its first changed byte, only
+// where a replace would lose something: the folder refuses new files
+// (EACCES, EPERM, EROFS creating the temporary file, or no write permission
+// bit on the folder), the rename is refused (a folder with the sticky bit),
+// the old file's owner, group or access control list cannot be given to the
+// new one (a user other than the owner writes), or the file has more than
+// one hard link (a replace would cut it off from its other names). In place,
+// the file is first made its new size (so a full disk fails before a byte
+// changes) and read again under its lock, and the change applies to what it
+// holds then. A writer killed in place tears only what follows the change.
+// Any other failure (a full disk, a quota, an I/O error) fails the write and
+// leaves the old file as it was, byte for byte.
 //
 // Permissions follow Windows' rules, for root too: a file without any write
 // permission bit is read-only (Windows' read-only attribute stops an
@@ -35,30 +51,64 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/profile.h"
 #include "platform/profile_engine.h"
 
 namespace platform {
 namespace {
 
-SystemError ErrorOf(int error) { return SystemErrorOf(static_cast<uint32_t>(error)); }
+SystemError ErrorOf(int error) {
+    return error ? SystemErrorOf(static_cast<uint32_t>(error)) : SystemError{};
+}
 
-// Reads all of `fd` into `bytes`; an errno value, or 0.
+// How long a call waits for a lock another process holds (the Win32 turn's
+// bound); tests shorten it.
+std::chrono::milliseconds& LockWait() {
+    static std::chrono::milliseconds wait{30000};
+    return wait;
+}
+
+// Takes the flock() `operation` (LOCK_SH or LOCK_EX) on `fd`, waiting at most
+// LockWait(). Whether it was taken.
+bool LockWithin(int fd, int operation) {
+    const auto until = std::chrono::steady_clock::now() + LockWait();
+    std::chrono::milliseconds pause{1};
+    for (;;) {
+        if (flock(fd, operation | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;  // no locks here
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, until - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+}
+
+// Whether only root may write the file of `st`: then only root could be
+// rewriting it, and a reader takes no lock that others could hold up.
+bool OnlyRootWrites(const struct stat& st) { return st.st_uid == 0 && (st.st_mode & 022) == 0; }
+
+// Reads all of `fd` from its start into `bytes`; an errno value, or 0.
 int ReadAll(int fd, std::string& bytes) {
     bytes.clear();
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
     char chunk[16384];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
+    for (off_t at = 0;;) {
+        const ssize_t got = pread(fd, chunk, sizeof chunk, at);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return errno;  // EISDIR among others
         if (got == 0) return 0;
         bytes.append(chunk, static_cast<size_t>(got));
+        at += got;
     }
 }
 
@@ -68,24 +118,14 @@ int ReadWholeFile(const std::string& path, std::string& bytes, struct stat* seen
     bytes.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
-    int rc;
-    do rc = flock(fd, LOCK_SH);
-    while (rc != 0 && errno == EINTR);
     struct stat st {};
     int error = fstat(fd, &st) == 0 ? 0 : errno;
     if (!error && S_ISREG(st.st_mode)) {
+        if (!OnlyRootWrites(st)) (void)LockWithin(fd, LOCK_SH);
         // The lock keeps a rewrite in place away and a replacement leaves
-        // this file as it is, so its size is what there is to read.
-        bytes.resize(static_cast<size_t>(st.st_size));
-        size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) error = errno;
-            if (n <= 0) break;
-            got += static_cast<size_t>(n);
-        }
-        bytes.resize(got);
+        // this file as it is.
+        error = ReadAll(fd, bytes);
+        if (!error) fstat(fd, &st);
     } else if (!error) {
         error = ReadAll(fd, bytes);  // EISDIR among others
     }
@@ -102,14 +142,17 @@ std::string FileBytesOrNothing(const std::string& path) {
     return bytes;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
+// Writes all of `bytes` at `at`; an errno value, or 0.
+int WriteAllAt(int fd, std::string_view bytes, off_t at) {
     while (!bytes.empty()) {
-        const ssize_t put = write(fd, bytes.data(), bytes.size());
+        const ssize_t put = pwrite(fd, bytes.data(), bytes.size(), at);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
+        if (put < 0) return errno;
+        if (put == 0) return EIO;
         bytes.remove_prefix(static_cast<size_t>(put));
+        at += put;
     }
-    return true;
+    return 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -150,9 +193,10 @@ bool SameVersion(const struct stat& a, const struct stat& b) {
 
 // An exclusive flock() on a folder, held for this object's lifetime. Where
 // the file system offers no such lock (some network file systems refuse it
-// on a folder opened read-only), the write goes ahead unlocked: still whole
-// for every reader, only no longer safe against a simultaneous writer, which
-// is what Windows offers anyway.
+// on a folder opened read-only), or another process holds it past the
+// bound, the write goes ahead unlocked: still whole for every reader, only
+// no longer safe against a simultaneous writer, which is what Windows offers
+// anyway.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& folder)
@@ -161,9 +205,7 @@ public:
             error_ = errno;
             return;
         }
-        int rc;
-        do rc = flock(fd_, LOCK_EX);
-        while (rc != 0 && errno == EINTR);
+        (void)LockWithin(fd_, LOCK_EX);
     }
     ~FolderLock() {
         if (fd_ >= 0) close(fd_);  // releases the lock
@@ -172,63 +214,120 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
     // Why the folder could not be opened (a missing one among others), or 0.
     int error() const { return error_; }
+    // The folder, open for reading.
+    int fd() const { return fd_; }
 
 private:
     int fd_;
     int error_ = 0;
 };
 
-// Writes `bytes` to a temporary file in `folder` and renames it to `path`.
-// `old` is the stat of the existing file, or null for a new one. An errno
-// value, or 0.
-int ReplaceFile(const std::string& path, const std::string& folder, const std::string& bytes,
-                const struct stat* old) {
+// What a replace came to: done (error 0), or failed with `error`; with
+// `inPlaceInstead`, a rewrite in place can do what the replace could not.
+struct Replaced {
+    int error = 0;
+    bool inPlaceInstead = false;
+};
+
+// The access control list of the file `path`, in the form the system stores
+// it (empty when it has none beyond its permission bits); false when it
+// cannot be read.
+bool AccessListOf(const std::string& path, std::vector<char>& list) {
+    list.clear();
+    const ssize_t size = getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0);
+    if (size < 0) return errno == ENODATA || errno == ENOTSUP;
+    list.resize(static_cast<size_t>(size));
+    const ssize_t got = getxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size());
+    if (got < 0) return false;
+    list.resize(static_cast<size_t>(got));
+    return true;
+}
+
+// Gives the new file `fd` the owner, group, permission bits and access
+// control list of the old file `path` (stat `old`). Whether all of them
+// could be kept.
+bool KeepOwnership(int fd, const std::string& path, const struct stat& old) {
+    static const uid_t uid = geteuid();
+    static const gid_t gid = getegid();
+    // Only root may give a file away; a user other than the owner cannot
+    // keep the owner, and then a replace would take the file from its owner.
+    if ((old.st_uid != uid || old.st_gid != gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    if (fchmod(fd, old.st_mode & 07777) != 0) return false;
+    std::vector<char> list;
+    if (!AccessListOf(path, list)) return false;
+    return list.empty() || fsetxattr(fd, "system.posix_acl_access", list.data(), list.size(), 0) == 0;
+}
+
+// Writes `bytes` to a temporary file in `folder` (open as `folderFd`),
+// flushes it and renames it to `path`, then flushes the folder. `old` is the
+// stat of the existing file, or null for a new one.
+Replaced ReplaceFile(const std::string& path, const std::string& folder, int folderFd,
+                     const std::string& bytes, const struct stat* old) {
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // Unique among writers: all of them hold the folder's lock, and the pid
-    // tells processes apart. A leftover of a crashed writer is stale.
+    // This process's own: the pid tells writers apart. A leftover of a
+    // writer that was killed, with a pid now ours, is stale.
     const std::string temp = folder + "/." + name + "." + std::to_string(getpid()) + ".tmp";
     unlink(temp.c_str());
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
-    if (fd < 0) return errno;
-    int error = WriteAll(fd, bytes) ? 0 : (errno ? errno : EIO);
-    if (!error && old) {
-        // The new file belongs to the old one's owner where we may give it
-        // away (root); otherwise to us, as a file Windows recreates would.
-        static const uid_t uid = geteuid();
-        static const gid_t gid = getegid();
-        if ((old->st_uid != uid || old->st_gid != gid) &&
-            fchown(fd, old->st_uid, old->st_gid) != 0) {
-        }
-        if (fchmod(fd, old->st_mode & 07777) != 0) error = errno;
+    if (fd < 0) {
+        const int error = errno;
+        return {error, error == EACCES || error == EPERM || error == EROFS};
     }
-    if (close(fd) != 0 && !error) error = errno;
-    if (!error && rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error) unlink(temp.c_str());
-    return error;
+    Replaced result;
+    result.error = WriteAllAt(fd, bytes, 0);
+    if (!result.error && old && !KeepOwnership(fd, path, *old)) result = {EPERM, true};
+    if (!result.error && fsync(fd) != 0) result.error = errno;
+    if (close(fd) != 0 && !result.error) result.error = errno;
+    if (!result.error && rename(temp.c_str(), path.c_str()) != 0) {
+        result.error = errno;
+        result.inPlaceInstead = result.error == EACCES || result.error == EPERM;
+    }
+    if (result.error) {
+        unlink(temp.c_str());
+        return result;
+    }
+    if (folderFd >= 0) (void)fsync(folderFd);  // the rename itself
+    return result;
 }
 
-// Rewrites the file at `path`, which holds `old`, in place with `updated`:
-// from the first byte that changes, then cut to the new length. An errno
-// value, or 0.
-int RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+// Rewrites the file at `path` in place with `entries` applied, where `old`
+// is what it held when they were first applied (giving `updated`): under
+// the file's exclusive lock, read again (another writer may have rewritten
+// it meanwhile), made its new size first (a full disk fails here, before
+// any byte changes, and the file is cut back), then written from the first
+// byte that changes and cut to its new length. An errno value, or 0.
+int RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated,
+                   const std::vector<ProfileEntry>& entries) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return errno;
-    int rc;
-    do rc = flock(fd, LOCK_EX);  // readers must not see it half done
-    while (rc != 0 && errno == EINTR);
-    const auto differ = std::mismatch(old.begin(), old.end(), updated.begin(), updated.end());
-    const off_t first = static_cast<off_t>(differ.second - updated.begin());
-    int error = 0;
-    if (lseek(fd, first, SEEK_SET) < 0 ||
-        !WriteAll(fd, std::string_view(updated).substr(static_cast<size_t>(first))) ||
-        ftruncate(fd, static_cast<off_t>(updated.size())) != 0)
-        error = errno ? errno : EIO;
+    (void)LockWithin(fd, LOCK_EX);  // readers must not see it half done
+    std::string current;
+    int error = ReadAll(fd, current);
+    const std::string next = error || current == old ? updated : profile::WriteStrings(current, entries);
+    if (!error && next != current) {
+        if (next.size() > current.size()) {
+            error = posix_fallocate(fd, 0, static_cast<off_t>(next.size()));
+            if (error == EOPNOTSUPP || error == EINVAL)
+                error = ftruncate(fd, static_cast<off_t>(next.size())) == 0 ? 0 : errno;
+            if (error) (void)ftruncate(fd, static_cast<off_t>(current.size()));
+        }
+        if (!error) {
+            const auto differ = std::mismatch(current.begin(), current.end(), next.begin(), next.end());
+            const size_t first = static_cast<size_t>(differ.second - next.begin());
+            error = WriteAllAt(fd, std::string_view(next).substr(first), static_cast<off_t>(first));
+        }
+        if (!error && ftruncate(fd, static_cast<off_t>(next.size())) != 0) error = errno;
+        if (!error && fsync(fd) != 0) error = errno;
+    }
     if (close(fd) != 0 && !error) error = errno;
     return error;
 }
 
 }  // namespace
+
+void posix::SetProfileLockWaitForTests(std::chrono::milliseconds wait) { LockWait() = wait; }
 
 std::string ProfileGetString(const std::string& section, const std::string& key,
                              const std::string& defaultText, std::size_t bufferSize,
@@ -279,13 +378,17 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
         stat(folder.c_str(), &folderStat) == 0 && MayWrite(folder, folderStat, W_OK | X_OK);
     if (!exists) {
         if (!folderTakesFiles) return ErrorOf(EACCES);
-        if (const int error = ReplaceFile(target, folder, updated, nullptr)) return ErrorOf(error);
-        return {};
+        return ErrorOf(ReplaceFile(target, folder, lock.fd(), updated, nullptr).error);
     }
-    if (folderTakesFiles && ReplaceFile(target, folder, updated, &st) == 0) return {};
-    if (const int error = RewriteInPlace(target, bytes, updated)) return ErrorOf(error);
-    return {};
+    if (folderTakesFiles && st.st_nlink == 1) {
+        const Replaced replaced = ReplaceFile(target, folder, lock.fd(), updated, &st);
+        if (!replaced.inPlaceInstead) return ErrorOf(replaced.error);
+    }
+    return ErrorOf(RewriteInPlace(target, bytes, updated, entries));
 }
+
+// flock() locks are machine-wide.
+SystemError ProfileTurnShortfall() { return {}; }
 
 bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {

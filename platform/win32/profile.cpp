@@ -6,22 +6,35 @@
 // Task Manager, a session reset) can leave the settings file empty, and every
 // later job then prints with the defaults. They take no lock between
 // processes either, so two writers can lose each other's keys. So:
-//   - our processes take turns per file on a named mutex (opened once per
-//     file for the life of the process, turn.h), around every read and write;
+//   - our processes take turns per file on a named mutex, machine-wide so
+//     that logon sessions of a terminal server take turns too (opened once
+//     per file for the life of the process, turn.h), around every read and
+//     write;
 //   - a write reads the file, applies the engine's rules (the format stays
 //     exactly what Windows' functions read and write), writes the result to
-//     a temporary file beside it, gives that the old file's access rights
-//     and attributes, and moves it over the old file with MoveFileExA and
+//     a temporary file of this process beside it (`<file>.<pid>.tmp`),
+//     flushes it to the disk (FlushFileBuffers: NTFS journals the rename but
+//     not the data, so without it a power cut can leave the file empty or
+//     zero-filled), gives it the old file's access rights and attributes,
+//     and moves it over the old file with MoveFileExA and
 //     MOVEFILE_REPLACE_EXISTING. A reader (or a kill) meets the old file or
 //     the new one, never a missing or partial one. (ReplaceFileA is not used:
 //     under Wine it moves the old file aside first, so a reader can find no
 //     file at all, and it fails on relative paths.)
-//   - when no temporary file can be created beside it (a folder users may not
-//     write to while the file itself is writable) or the old file cannot be
-//     replaced (another program holds it open without delete sharing), the
-//     file is rewritten in place, but only from its first changed byte, and
-//     cut to its new length: a kill then tears only what follows the change,
-//     and never empties the file.
+//   - the file is rewritten in place only where a replace cannot be done:
+//     the temporary file cannot be created for lack of access (a folder
+//     users may not write to while the file itself is writable), this user
+//     may not delete the old file, another program holds it open without
+//     delete sharing (a sharing or access-denied result from the move), or
+//     the file has more than one hard link. In place, the file is first made
+//     its new size (a full disk fails there, before a byte changes) and read
+//     again, and the change applies to what it holds then; it is rewritten
+//     from its first changed byte and cut to its new length, so a kill tears
+//     only what follows the change, and never empties the file.
+//   - a full disk, a used-up quota or a failing disk while the temporary
+//     file is written fails the write: the old file stays as it was.
+//   - a settings file that is a symbolic link or another reparse point is
+//     written through to the file it names, as Windows' own functions do.
 // The read-only attribute is checked here: MoveFileExA would replace a
 // read-only file (Wine running as root does), WritePrivateProfileStringA
 // refuses it.
@@ -114,47 +127,154 @@ void CopySecurity(const std::string& from, const std::string& to) {
     }
 }
 
-// Writes `bytes` to `<path>.tmp` and moves it over `path`; `oldAttributes`
-// are those of the file replaced (INVALID_FILE_ATTRIBUTES for a new file).
-// Our processes write in turn, so one temporary name serves; a leftover of a
-// writer that was killed is simply overwritten. The error, or 0.
-DWORD ReplaceWithTemporary(const std::string& path, const std::string& bytes, DWORD oldAttributes) {
-    const std::string temp = path + ".tmp";
-    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+// What a replace came to: done (error 0), or failed with `error`; with
+// `inPlaceInstead`, a rewrite in place can do what the replace could not.
+struct Replaced {
+    DWORD error = 0;
+    bool inPlaceInstead = false;
+    bool tempMade = true;  // false: the temporary file could not be created
+};
+
+// Writes `bytes` to `<path>.<pid>.tmp`, flushes it and moves it over `path`;
+// `oldAttributes` are those of the file replaced (INVALID_FILE_ATTRIBUTES for
+// a new file). The name is this process's own; a leftover of a writer that
+// was killed with the same process id (hidden, system or read-only as the
+// kill left it) is stale and removed first.
+Replaced ReplaceWithTemporary(const std::string& path, const std::string& bytes, DWORD oldAttributes) {
+    const std::string temp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    if (GetFileAttributesA(temp.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(temp.c_str());
+    }
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD error = WriteAll(file, bytes);
-    if (!CloseHandle(file) && !error) error = GetLastError();
-    if (!error && oldAttributes != INVALID_FILE_ATTRIBUTES) {
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return {error, error == ERROR_ACCESS_DENIED, false};
+    }
+    Replaced result;
+    result.error = WriteAll(file, bytes);
+    if (!result.error && !FlushFileBuffers(file)) result.error = GetLastError();
+    if (!CloseHandle(file) && !result.error) result.error = GetLastError();
+    if (!result.error && oldAttributes != INVALID_FILE_ATTRIBUTES) {
         CopySecurity(path, temp);
         const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
         if (kept) SetFileAttributesA(temp.c_str(), kept);
     }
-    if (!error && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        error = GetLastError();
-    if (error) DeleteFileA(temp.c_str());
-    return error;
+    if (!result.error && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        result.error = GetLastError();
+        result.inPlaceInstead =
+            result.error == ERROR_SHARING_VIOLATION || result.error == ERROR_ACCESS_DENIED;
+    }
+    if (result.error) {
+        SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(temp.c_str());
+    }
+    return result;
 }
 
-// Rewrites the file at `path`, which holds `old`, in place with `updated`:
-// from the first byte that changes, then cut to the new length. The error,
-// or 0.
-DWORD RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+// Whether this user may delete the file at `path` (and so replace it), with
+// nobody holding it open without delete sharing.
+bool MayReplace(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// Reads all of the open `file` from its start. The error, or 0.
+DWORD ReadAllOf(HANDLE file, std::string& bytes) {
+    bytes.clear();
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return GetLastError();
+    char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) return GetLastError();
+        if (got == 0) return 0;
+        bytes.append(chunk, got);
+    }
+}
+
+// Sets the end of `file` at `size`. The error, or 0.
+DWORD SetSize(HANDLE file, std::size_t size) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) return GetLastError();
+    return 0;
+}
+
+// Rewrites the file at `path` in place with `entries` applied, where `old`
+// is what it held when they were applied to give `updated`: read again
+// (another program may have changed it meanwhile, and then the change
+// applies to what it holds now), made its new size first (a full disk fails
+// there, and the file is cut back), then written from the first byte that
+// changes, cut to its new length and flushed. The error, or 0.
+DWORD RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated,
+                     const std::vector<ProfileEntry>& entries) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    const auto differ = std::mismatch(old.begin(), old.end(), updated.begin(), updated.end());
-    const std::size_t first = static_cast<std::size_t>(differ.second - updated.begin());
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(first);
-    DWORD error = 0;
-    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) error = GetLastError();
-    if (!error) error = WriteAll(file, std::string_view(updated).substr(first));
-    if (!error && !SetEndOfFile(file)) error = GetLastError();
+    std::string current;
+    DWORD error = ReadAllOf(file, current);
+    const std::string next = error || current == old ? updated : profile::WriteStrings(current, entries);
+    if (!error && next != current) {
+        if (next.size() > current.size()) {
+            error = SetSize(file, next.size());
+            if (error) SetSize(file, current.size());
+        }
+        const auto differ = std::mismatch(current.begin(), current.end(), next.begin(), next.end());
+        const std::size_t first = static_cast<std::size_t>(differ.second - next.begin());
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(first);
+        if (!error && !SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) error = GetLastError();
+        if (!error) error = WriteAll(file, std::string_view(next).substr(first));
+        if (!error) error = SetSize(file, next.size());
+        if (!error && !FlushFileBuffers(file)) error = GetLastError();
+    }
     if (!CloseHandle(file) && !error) error = GetLastError();
     return error;
+}
+
+// The upper-cased full path of `path`, for comparing two spellings.
+std::string FullPathKey(const std::string& path) {
+    char full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+    std::string key = (n > 0 && n < sizeof(full)) ? std::string(full, n) : path;
+    CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
+    return key;
+}
+
+// The file a write goes to: `path`, or, when `path` names another file (a
+// symbolic link or another reparse point; under Wine also a link of the host
+// system, which it shows as a plain file), the file it names. `links` gets
+// the number of hard links of that file (1 when it cannot be read; 0 when the
+// file a link names cannot be told, so it is written in place, through it).
+std::string WriteTarget(const std::string& path, DWORD attributes, DWORD& links) {
+    links = 1;
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(file, &information)) links = information.nNumberOfLinks;
+    std::string target = path;
+    char final[MAX_PATH * 4];
+    const DWORD n = GetFinalPathNameByHandleA(file, final, sizeof(final), FILE_NAME_NORMALIZED);
+    if (n > 0 && n < sizeof(final)) {
+        std::string named(final, n);
+        // "\\?\C:\..." and "\\?\UNC\server\..." as the usual paths.
+        if (named.rfind("\\\\?\\UNC\\", 0) == 0) named = "\\\\" + named.substr(8);
+        else if (named.rfind("\\\\?\\", 0) == 0) named = named.substr(4);
+        if (FullPathKey(named) != FullPathKey(path)) target = named;
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        links = 0;
+    }
+    CloseHandle(file);
+    return target;
 }
 
 // Creates the new file `path` with `bytes` directly, where no temporary file
@@ -183,26 +303,45 @@ int ProfileGetInt(const std::string& section, const std::string& key, int defaul
 
 SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry>& entries) {
     ProfileTurn turn(path);
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesA(path.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    std::string target = path;
+    DWORD links = 1;
     std::string bytes;
     if (!exists) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) return SystemErrorOf(error);  // a missing folder among others
     } else {
+        target = WriteTarget(path, attributes, links);
+        if (target != path) attributes = GetFileAttributesA(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return SystemErrorOf(GetLastError());
         if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
             return SystemErrorOf(ERROR_ACCESS_DENIED);
         // Never replace what we cannot read.
-        if (const DWORD error = ReadWholeFile(path, bytes)) return SystemErrorOf(error);
+        if (const DWORD error = ReadWholeFile(target, bytes)) return SystemErrorOf(error);
     }
     const std::string updated = profile::WriteStrings(bytes, entries);
     if (exists && updated == bytes) return {};
 
-    const DWORD replaced = ReplaceWithTemporary(path, updated, attributes);
-    if (!replaced) return {};
-    const DWORD error = exists ? RewriteInPlace(path, bytes, updated) : CreateDirectly(path, updated);
+    // Whatever the replace cannot do, in place; whatever else stops it fails
+    // the write and leaves the old file.
+    DWORD replaced = ERROR_ACCESS_DENIED;
+    if (!exists || (links == 1 && MayReplace(target))) {
+        const Replaced result = ReplaceWithTemporary(target, updated, attributes);
+        if (!result.error) return {};
+        // A new file is made directly where no temporary file could be made
+        // (a path too long for its name): there is no old file to tear.
+        if (!result.inPlaceInstead && (exists || result.tempMade)) return SystemErrorOf(result.error);
+        replaced = result.error;
+    }
+    const DWORD error = exists ? RewriteInPlace(target, bytes, updated, entries) : CreateDirectly(target, updated);
     // When the fallback cannot even open the file, the first error says why.
     if (error == ERROR_FILE_EXISTS) return SystemErrorOf(replaced);
+    return error ? SystemErrorOf(error) : SystemError{};
+}
+
+SystemError ProfileTurnShortfall() {
+    const DWORD error = win32::TurnShortfall();
     return error ? SystemErrorOf(error) : SystemError{};
 }
 

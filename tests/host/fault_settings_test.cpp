@@ -10,11 +10,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -75,10 +77,10 @@ TEST(FaultKilledWriter, SettingsFileHoldsTheOldOrTheNewValue) {
     new (progress) WriterProgress{};
 
     std::mt19937 random(20261207);
-    std::uniform_int_distribution<int> delayUs(0, 3000);
+    std::uniform_int_distribution<int> delayUs(0, 40000);  // a write flushes to the disk: ms each
     long last = 0;  // the counter the file holds
     long writesDone = 0;
-    const int rounds = 250;
+    const int rounds = 150;
     for (int round = 0; round < rounds; ++round) {
         progress->attempting.store(last);
         const pid_t pid = fork();
@@ -123,7 +125,8 @@ TEST(FaultKilledWriter, ConnectorKilledDuringAJob) {
     ConnectorInstall install;
     std::string settings = "[Settings]\r\n";
     for (const auto& kv : kSettingsKeys) settings += std::string(kv[0]) + "=" + kv[1] + "\r\n";
-    install.WriteIni(settings);
+    // An operator's table after the job's record: a tear after the record shows.
+    install.WriteIni(settings + "[LastJob]\r\nCmdLine=earlier\r\n[TemplatePrinter]\r\nShelf=Zebra\r\n");
     std::string data;
     for (int i = 1; i <= 400; ++i) data += "line" + std::to_string(i) + "\t1\n";
     testsupport::WriteFileBytes(install.File("job.txt"), data);
@@ -156,6 +159,7 @@ TEST(FaultKilledWriter, ConnectorKilledDuringAJob) {
         const std::string bytes = install.IniBytes();
         for (const auto& kv : kSettingsKeys)
             ASSERT_EQ(testsupport::RawProfileValue(bytes, "Settings", kv[0]), kv[1]) << "round " << round;
+        ASSERT_EQ(testsupport::RawProfileValue(bytes, "TemplatePrinter", "Shelf"), "Zebra") << "round " << round;
         const std::string lines = testsupport::RawProfileValue(bytes, "LastJob", "NumLines", "");
         ASSERT_TRUE(lines == "" || lines == "400") << lines;
     }
@@ -171,15 +175,13 @@ TEST(FaultKilledWriter, ConnectorKilledDuringAJob) {
 
 // ---------------------------------------------------------- permissions
 
-// Runs the connector with `arguments`; as the user `nobody` when this process
-// is root (root may write anywhere), else as ourselves. Its exit status.
-int RunConnectorUnprivileged(const std::string& exe, const std::vector<std::string>& arguments,
-                             uid_t uid, gid_t gid) {
+// Runs the connector with `arguments` in a child that first calls `prepare`
+// (exit status 120 when it fails). Its exit status.
+int RunConnectorWith(const std::string& exe, const std::vector<std::string>& arguments,
+                     const std::function<bool()>& prepare) {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (geteuid() == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(120);
-        }
+        if (!prepare()) _exit(120);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
@@ -196,6 +198,15 @@ int RunConnectorUnprivileged(const std::string& exe, const std::vector<std::stri
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// As the user `nobody` when this process is root (root may write anywhere),
+// else as ourselves.
+int RunConnectorUnprivileged(const std::string& exe, const std::vector<std::string>& arguments,
+                             uid_t uid, gid_t gid) {
+    return RunConnectorWith(exe, arguments, [&] {
+        return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0);
+    });
 }
 
 TEST(FaultPermissions, SettingsFolderWithoutWritePermission) {
@@ -254,6 +265,91 @@ TEST(FaultPermissions, SettingsFolderWithoutWritePermission) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(install.path())) names.push_back(entry.path().filename().string());
     for (const std::string& name : names) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+// ------------------------------------------------------------ a full disk
+
+// A job on a disk that takes no more bytes (a file size limit of 4096 bytes,
+// which fails a write past it with EFBIG as a full disk fails it with
+// ENOSPC, and needs no mount rights): the settings file, just under 4096
+// bytes with an operator's table after the job's record, stays byte for
+// byte, the labels print, and the journal says which records were lost and
+// why. Once with the file replaced, once with a folder that refuses new
+// files (in place).
+class FaultFullDisk : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FaultFullDisk, SettingsFileStaysWholeAndTheJournalSaysWhy) {
+    const bool inPlace = GetParam();
+    ConnectorInstall install;
+    std::string ini = "[Settings]\r\nPrinter=Office\r\nJournalFile=journal.log\r\n[LastJob]\r\nCmdLine=earlier\r\n"
+                      "[TemplatePrinter]\r\nShelf=Zebra\r\nCrate=";
+    ini += std::string(4090 - ini.size() - 2, 'x') + "\r\n";
+    install.WriteIni(ini);
+    for (const char* name : {"journal.log", "Tarvel.log", "runners.log"}) testsupport::WriteFileBytes(install.File(name), "");
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\n");
+    if (inPlace) {
+        ASSERT_EQ(chmod(install.path().c_str(), 0555), 0);
+    }
+    struct Restore {
+        std::string path;
+        ~Restore() { chmod(path.c_str(), 0755); }
+    } restore{install.path()};
+
+    const int status = RunConnectorWith(install.Exe(), {"/F=Shelf", "/D=" + install.File("job.txt")}, [] {
+        const rlimit limit{4096, 4096};
+        return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(install.IniBytes() == ini) << install.IniBytes().substr(0, 300);
+    EXPECT_EQ(install.Runs("Tarvel").size(), 1u);
+    std::vector<std::string> notes;
+    for (const auto& record : testsupport::ReadJournal(install.File("journal.log")))
+        if (record.kind == "note") notes.push_back(record.fields.at("about") + " " + record.fields.at("keys") + " " + record.fields.at("error"));
+    const std::string tooLarge = std::to_string(EFBIG) + " File too large";
+    EXPECT_EQ(notes, (std::vector<std::string>{"settings-unsaved LastJob/CmdLine " + tooLarge,
+                                                "settings-unsaved LastJob/Template " + tooLarge,
+                                                "settings-unsaved LastJob/DataFile " + tooLarge,
+                                                "settings-unsaved LastJob/NumLines " + tooLarge,
+                                                "settings-unsaved LastJob/Param1... " + tooLarge}));
+}
+
+INSTANTIATE_TEST_SUITE_P(WritePaths, FaultFullDisk, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("InPlace") : std::string("Replaced");
+                         });
+
+// A user other than the file's owner cannot give a new file the owner's
+// name: the file is written in place and keeps its owner and group, so the
+// next user of the group can still write it. Needs root to set it up.
+TEST(FaultPermissions, OtherUserKeepsOwnerAndGroup) {
+    const passwd* nobody = getpwnam("nobody");
+    const group* users = getgrnam("users");
+    if (geteuid() != 0 || !nobody || !users || users->gr_gid == nobody->pw_gid)
+        GTEST_SKIP() << "needs root, a user 'nobody' and a group 'users' that is not nobody's own";
+    testsupport::TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const std::string ini = dir.File("vantor.ini");
+    testsupport::WriteFileBytes(ini, "[Settings]\r\nPrinter=Office\r\n");
+    ASSERT_EQ(chown(ini.c_str(), 0, users->gr_gid), 0);
+    ASSERT_EQ(chmod(ini.c_str(), 0664), 0);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const gid_t groups[] = {users->gr_gid};
+        if (setgroups(1, groups) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(120);
+        _exit(platform::ProfileWriteString("LastJob", "Param1", "new", ini) ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    struct stat st {};
+    ASSERT_EQ(stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_gid, users->gr_gid);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    EXPECT_EQ(testsupport::ReadFileBytes(ini), "[Settings]\r\nPrinter=Office\r\n[LastJob]\r\nParam1=new\r\n");
 }
 
 }  // namespace

@@ -4,19 +4,26 @@
 // nothing beside it.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/policy.h"
+#include "platform/posix/profile.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -250,4 +257,73 @@ TEST(ProfileFiles, FolderThatRefusesNewFiles) {
     ASSERT_EQ(stat(existing.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino);
     EXPECT_EQ(NamesIn(folder), std::set<std::string>{"vantor.ini"});
+}
+
+// Whoever may read the settings file, its folder or the policy file can lock
+// it; no one may hold up a job by doing so. Each call, with another process
+// holding the lock it would take (here our own second open file), is done
+// within the bound (shortened to 200 ms), and the policy file, which only
+// root writes, is read without a lock at all (within 100 ms of a bound of
+// 5 seconds).
+TEST(ProfileFiles, LocksHeldByOthersHoldNoCallUp) {
+    using Clock = std::chrono::steady_clock;
+    TempDir dir;
+    const std::string ini = dir.File("vantor.ini");
+    const std::string policy = dir.File("policy.ini");
+    WriteFileBytes(ini, "[s]\r\nk=v\r\n");
+    WriteFileBytes(policy, "[Settings]\r\nPrinter=Locked\r\n");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(policy.c_str(), 0, 0), 0);
+    }
+    ASSERT_EQ(chmod(policy.c_str(), 0644), 0);
+    platform::posix::SetPolicyFileForTests(policy);
+    struct Restore {
+        ~Restore() {
+            platform::posix::SetPolicyFileForTests(platform::posix::kPolicyFile);
+            platform::posix::SetProfileLockWaitForTests(std::chrono::milliseconds(30000));
+        }
+    } restore;
+
+    // A call in a child, which the parent ends after 20 seconds: how long it
+    // took, in tenths of a second; -1 when it did not do what it should, -2
+    // when it was still waiting after 20 seconds.
+    auto timed = [](const std::function<bool()>& call) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const auto start = Clock::now();
+            const bool ok = call();
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            _exit(ok ? static_cast<int>(std::min<long long>(ms / 100, 100)) : 200);
+        }
+        int status = 0;
+        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(100000);
+        if (kill(pid, 0) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -2;
+        }
+        return WEXITSTATUS(status) == 200 ? -1 : WEXITSTATUS(status);
+    };
+    auto lockOf = [](const std::string& path, int flags) {
+        const int fd = open(path.c_str(), flags | O_CLOEXEC);
+        EXPECT_GE(fd, 0) << path;
+        EXPECT_EQ(flock(fd, LOCK_EX), 0) << path;
+        return fd;
+    };
+
+    platform::posix::SetProfileLockWaitForTests(std::chrono::milliseconds(200));
+    const int folderLock = lockOf(dir.path(), O_RDONLY | O_DIRECTORY);
+    const int write = timed([&] { return platform::ProfileWriteString("s", "k", "w", ini); });
+    EXPECT_TRUE(write >= 0 && write <= 10) << write;
+    close(folderLock);
+    const int fileLock = lockOf(ini, O_RDONLY);
+    const int read = timed([&] { return platform::ProfileGetString("s", "k", "", 100, ini) == "w"; });
+    EXPECT_TRUE(read >= 0 && read <= 10) << read;
+    close(fileLock);
+
+    if (geteuid() != 0) return;  // only root can make a file only root may write
+    platform::posix::SetProfileLockWaitForTests(std::chrono::milliseconds(5000));
+    const int policyLock = lockOf(policy, O_RDONLY);
+    EXPECT_EQ(timed([&] { return platform::PolicyValue("Printer") == std::optional<std::string>("Locked"); }), 0);
+    close(policyLock);
 }

@@ -29,6 +29,7 @@ std::string Describe(const journal::Book& book) {
             out += " (" + r[0] + " " + r[1] + " " + r[2] + (r[3].empty() ? "" : " " + r[3]) + " " +
                    r[6] + (run.CanRunAgain() ? "" : " no-again") + ")";
         }
+        for (const std::string& note : job.notes) out += " {" + note + "}";
         out += "\n";
     }
     for (const journal::Problem& p : book.problems)
@@ -61,10 +62,12 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
              Rec(kT1, "7", "run\tline=2\trunner=label-program\tcmdline=y\toutcome=exited\texit=0\tms=5") +
              Rec(kT1, "7", "job-end\tlines=2\tfailed=0\tms=20"),
          "[Shelf all printed 2/0] (1 label-program exited 0 x) (2 label-program exited 0 y)\n"},
-        {"failing line", "",
-         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", kRun2Fail) + Rec(kT1, "7", kEnd1),
+        {"failing line, and a record that did not reach the settings file", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", kRun2Fail) +
+             Rec(kT1, "7", "note\tabout=settings-unsaved\tkeys=LastJob/Param1...\terror=28 No space left") +
+             Rec(kT1, "7", kEnd1),
          "[Shelf some lines failed 2/1] (1 label-program exited 0 \"T.exe\" a) "
-         "(2 label-program exited 3 \"T.exe\" b)\n"},
+         "(2 label-program exited 3 \"T.exe\" b) {settings-unsaved LastJob/Param1...: 28 No space left}\n"},
         {"escapes decoded, unknown escape kept", "",
          Rec(kT1, "7", kStart) +
              Rec(kT1, "7", "run\tline=1\trunner=label-program\tcmdline=a%09b%25c%0D%0Ad%zz%2\toutcome=timed-out\tms=9") +

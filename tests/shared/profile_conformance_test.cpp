@@ -437,4 +437,32 @@ TEST(ProfileConformanceFiles, WrittenValuesAreSeenByTheNextRead) {
               "Param5=19\r\nParam6=13\r\n");
 }
 
+// A settings file that is another name of a shared file (a hard link, a
+// symbolic link) is written through to that file, as Windows' own functions
+// write it: a replace would leave the shared file without the change.
+TEST(ProfileConformanceFiles, WriteGoesThroughLinksToTheSharedFile) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    fs::create_directory(dir.File("shared"));
+    const std::string target = dir.File("shared/settings.ini");
+    WriteFileBytes(target, "[s]\r\nk=v\r\n");
+    const std::string hard = dir.File("hard.ini");
+    fs::create_hard_link(target, hard);
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k", "hard", hard));
+    EXPECT_EQ(ReadFileBytes(target), "[s]\r\nk=hard\r\n");
+    EXPECT_EQ(ReadFileBytes(hard), "[s]\r\nk=hard\r\n");
+
+    const std::string named = dir.File("shared/named.ini");  // one name only: it could be replaced
+    WriteFileBytes(named, "[s]\r\nk=v\r\n");
+    const std::string symbolic = dir.File("symbolic.ini");
+    std::error_code error;
+    fs::create_symlink(named, symbolic, error);
+    // Wine makes none (it shows the host system's links as the files they name).
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k2", "symbolic", symbolic));
+    EXPECT_TRUE(fs::is_symlink(symbolic));
+    EXPECT_EQ(ReadFileBytes(named), "[s]\r\nk=v\r\nk2=symbolic\r\n");
+    EXPECT_EQ(ReadFileBytes(symbolic), "[s]\r\nk=v\r\nk2=symbolic\r\n");
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
@@ -12,6 +14,7 @@
 #include "support/file_hold.h"
 #include "support/policy.h"
 #include "support/connector_install.h"
+#include "support/temp_dir.h"
 #include "support/test_text.h"
 
 namespace {
@@ -81,7 +84,8 @@ TEST_P(KilledJob, SettingsSurviveEveryKill) {
     const std::string settings =
         "[Settings]\r\nPrinter=Office Laser\r\nMsgBoxDebug=0\r\nCopiesType=2\r\nRunApiType=3\r\n"
         "TemplatesFolder=C:\\Labels\r\nApiProxyExe=proxy.exe /job\r\nBartenderExePath=\r\n";
-    install.WriteIni(settings);
+    // An operator's table after the job's record: a tear after the record shows.
+    install.WriteIni(settings + "[LastJob]\r\nCmdLine=earlier\r\n[TemplatePrinter]\r\nShelf=Zebra\r\n");
     std::string data;
     for (int i = 1; i <= 400; ++i) data += "line" + std::to_string(i) + "\t" + std::to_string(i % 7) + "\t1\r\n";
     testsupport::WriteFileBytes(install.File("job.txt"), data);
@@ -110,11 +114,11 @@ TEST_P(KilledJob, SettingsSurviveEveryKill) {
 
         const std::string bytes = install.IniBytes();
         ASSERT_EQ(bytes.substr(0, settings.size()), settings) << "round " << round;
-        // After it, the job's record (which a kill in place may have cut
-        // short, even in its header).
+        // After it, the job's record.
         const std::string rest = bytes.substr(settings.size(), 11);
         ASSERT_EQ(std::string("[LastJob]\r\n").substr(0, rest.size()), rest) << "round " << round;
         EXPECT_EQ(install.IniText("Settings", "TemplatesFolder"), "C:\\Labels");
+        ASSERT_EQ(install.RawIni("TemplatePrinter", "Shelf"), "Zebra") << "round " << round;
         const std::string lines = install.IniText("LastJob", "NumLines", "");
         ASSERT_TRUE(lines == "" || lines == "400") << "round " << round << ": " << lines;
     }
@@ -126,5 +130,54 @@ INSTANTIATE_TEST_SUITE_P(WritePaths, KilledJob, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? std::string("InPlace") : std::string("Replaced");
                          });
+
+// The file's identity (volume and index): a replace gives a new one, a
+// rewrite in place keeps it.
+std::string FileIdOf(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool got = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!got) return "<none>";
+    return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(information.nFileIndexHigh) +
+           ":" + std::to_string(information.nFileIndexLow);
+}
+
+// Temporary files a killed writer left behind, read-only, hidden and system
+// as a kill may leave them, under the old shared name and under this
+// process's id, stop no atomic replace; and writers take turns on a
+// machine-wide mutex, named after the hash of the upper-cased full path.
+TEST(SettingsFileWin32, LeftoversStopNoReplaceAndTurnsAreMachineWide) {
+    testsupport::TempDir dir;
+    const std::string ini = dir.File("vantor.ini");
+    testsupport::WriteFileBytes(ini, "[s]\r\nk=v\r\n");
+    const std::string leftovers[] = {ini + ".tmp", ini + "." + std::to_string(GetCurrentProcessId()) + ".tmp"};
+    for (const std::string& leftover : leftovers) {
+        testsupport::WriteFileBytes(leftover, "[s]\r\nk=leftover\r\n");
+        ASSERT_TRUE(SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                             FILE_ATTRIBUTE_SYSTEM));
+    }
+    const std::string before = FileIdOf(ini);
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k", "w", ini));
+    EXPECT_EQ(testsupport::ReadFileBytes(ini), "[s]\r\nk=w\r\n");
+    EXPECT_NE(FileIdOf(ini), before) << "written in place, not replaced";
+    EXPECT_EQ(GetFileAttributesA(leftovers[1].c_str()), INVALID_FILE_ATTRIBUTES);
+    SetFileAttributesA(leftovers[0].c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(ini.c_str(), sizeof full, full, nullptr);
+    ASSERT_TRUE(n > 0 && n < sizeof full);
+    std::string name(full, n);
+    CharUpperBuffA(name.data(), n);
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+    char mutexName[64];
+    std::snprintf(mutexName, sizeof mutexName, "Global\\vantor-profile-%08lx", static_cast<unsigned long>(hash));
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, mutexName);
+    EXPECT_NE(mutex, nullptr) << mutexName << ": " << GetLastError();
+    if (mutex) CloseHandle(mutex);
+    EXPECT_EQ(platform::ProfileTurnShortfall().code, 0u);
+}
 
 }  // namespace
