@@ -102,7 +102,7 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
          "(2 label-program exited (run again 2026-12-08 14:12:58) 0 \"T.exe\" b)\njournal.log:5:foreign\n"},
         {"torn, foreign and over-long records are marked, the rest shown", "",
          "hello world\n" + Rec(kT1, "7", kStart) + Rec(kT1, "7", "run\tline=1\tru") +
-             Rec(kT1, "x7", kRun1) + Rec(kT1, "7", "note\ta=b") + Rec(kT1, "8", kRun1) +
+             Rec(kT1, "x7", kRun1) + Rec(kT1, "7", "remark\ta=b") + Rec(kT1, "8", kRun1) +
              Rec(kT1, "7", "run\tcmdline=" + std::string(journal::kMaxRecordBytes, 'x')) +
              Rec(kT1, "7", kEnd1) + "\n\r\n" + std::string(kT2) + "\t7\tjob-st",
          "[Shelf nothing printed 2/1]\n"
