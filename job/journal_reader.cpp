@@ -6,6 +6,7 @@
 #include <map>
 #include <thread>
 
+#include "job/command_line.h"
 #include "job/data_reader.h"
 #include "job/journal.h"
 #include "platform/platform.h"
@@ -274,26 +275,9 @@ StartLine StartLineOf(const std::string& utf8CommandLine) {
 }
 
 bool IsJobsCommand(std::string_view commandLine) {
-    static constexpr std::string_view kToken = "/JOBS";
-    bool inQuotes = false;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= commandLine.size(); ++i) {
-        if (i < commandLine.size()) {
-            if (commandLine[i] == '"') inQuotes = !inQuotes;
-            if (commandLine[i] != ' ' || inQuotes) continue;
-        }
-        const std::string_view token = commandLine.substr(start, i - start);
-        start = i + 1;
-        if (token.size() != kToken.size()) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < token.size() && same; ++k) {
-            char c = token[k];
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            same = c == kToken[k];
-        }
-        if (same) return true;
-    }
-    return false;
+    // The same token rule as /DRYRUN and /CHECK; the line itself is left as it is.
+    std::string copy(commandLine);
+    return job::TakeSwitchToken(copy, "/JOBS");
 }
 
 namespace {

@@ -71,17 +71,23 @@ HWND Control(HWND dialog, const char* id) {
 
 }  // namespace
 
-// The "shoot" command: both dialogs of a fresh configuration-mode run as PNG.
-int Shoot(const std::string& program, const std::string& folder) {
+// Starts `program` with `arguments` after its quoted name; says so when it cannot.
+static bool StartProgram(const std::string& program, const std::string& arguments, PROCESS_INFORMATION& process) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + program + "\"";
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        std::fprintf(stderr, "uidriver: cannot start %s\n", program.c_str());
-        return 1;
-    }
+    process = PROCESS_INFORMATION{};
+    std::string commandLine = "\"" + program + "\"" + arguments;
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process))
+        return true;
+    std::fprintf(stderr, "uidriver: cannot start %s\n", program.c_str());
+    return false;
+}
+
+// The "shoot" command: both dialogs of a fresh configuration-mode run as PNG.
+int Shoot(const std::string& program, const std::string& folder) {
+    PROCESS_INFORMATION process;
+    if (!StartProgram(program, "", process)) return 1;
     const char* caption = "Priority - Tarvel Connector";
     int status = 1;
     HWND dialog = nullptr;
@@ -126,15 +132,8 @@ int Shoot(const std::string& program, const std::string& folder) {
 
 // The "shootjobs" command: the recent jobs window of a fresh /JOBS run as PNG.
 int ShootJobs(const std::string& program, const std::string& folder) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + program + "\" /JOBS";
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        std::fprintf(stderr, "uidriver: cannot start %s\n", program.c_str());
-        return 1;
-    }
+    PROCESS_INFORMATION process;
+    if (!StartProgram(program, " /JOBS", process)) return 1;
     int status = 1;
     HWND window = uiauto::WaitForDialog(process.dwProcessId,
                                         "Recent jobs - Priority - Tarvel Connector", kFirstWindowWaitMs);
