@@ -35,6 +35,22 @@ std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& path) {
     return {be32(16), be32(20)};
 }
 
+// Runs a command line (the UI driver on a virtual desktop) to its end, two
+// minutes at the most; false when it had to be ended.
+bool RunToTheEnd(std::string command) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
 TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     UiTurn turn;
     UiTurn::SetHostFile("[Labels]\r\nApplication=C:\\Host\\labels.exe\r\n");
@@ -82,16 +98,7 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     std::string command = "C:\\windows\\explorer.exe /desktop=VantorShots," + desktop + " \"" +
                           testsupport::ToolProgram("uidriver") + "\" shoot \"" + exe + "\" \"" +
                           shots + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_TRUE(ended);
+    ASSERT_TRUE(RunToTheEnd(command));
     std::filesystem::copy_file(shots + "\\dialog.png", dialogPng);
     std::filesystem::copy_file(shots + "\\about.png", aboutPng);
 
@@ -140,16 +147,7 @@ TEST(DialogScreenshots, JobsWindowIsPictured) {
     std::string command = "C:\\windows\\explorer.exe /desktop=VantorJobs," + desktop + " \"" +
                           testsupport::ToolProgram("uidriver") + "\" shootjobs \"" + install.Exe() +
                           "\" \"" + install.path() + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_TRUE(ended);
+    ASSERT_TRUE(RunToTheEnd(command));
     std::filesystem::copy_file(install.File("jobs.png"), png);
     const auto [w, h] = PngSize(png);
     EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));

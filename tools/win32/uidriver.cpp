@@ -84,6 +84,19 @@ static bool StartProgram(const std::string& program, const std::string& argument
     return false;
 }
 
+// Waits for a program started by StartProgram to end (ends it when it does
+// not) and closes its handles; `status`, or 1 when it had to be ended.
+static int EndProgram(PROCESS_INFORMATION& process, int status) {
+    if (WaitForSingleObject(process.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 3);
+        WaitForSingleObject(process.hProcess, kDefaultWaitMs);
+        status = 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
 // The "shoot" command: both dialogs of a fresh configuration-mode run as PNG.
 int Shoot(const std::string& program, const std::string& folder) {
     PROCESS_INFORMATION process;
@@ -120,14 +133,7 @@ int Shoot(const std::string& program, const std::string& folder) {
         uiauto::PostClick(dialog, IDCANCEL);
         status = ok ? 0 : 1;
     }
-    if (WaitForSingleObject(process.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 3);
-        WaitForSingleObject(process.hProcess, kDefaultWaitMs);
-        status = 1;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return status;
+    return EndProgram(process, status);
 }
 
 // The "shootjobs" command: the recent jobs window of a fresh /JOBS run as PNG.
@@ -142,14 +148,7 @@ int ShootJobs(const std::string& program, const std::string& folder) {
         status = uiauto::SaveScreenshot(window, folder + "\\jobs.png") ? 0 : 1;
         uiauto::PostClick(window, IDCANCEL);
     }
-    if (WaitForSingleObject(process.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 3);
-        WaitForSingleObject(process.hProcess, kDefaultWaitMs);
-        status = 1;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return status;
+    return EndProgram(process, status);
 }
 
 int main(int argc, char** argv) {
