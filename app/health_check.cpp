@@ -133,7 +133,7 @@ private:
             Add(Verdict::Fail, "settings-file", path + " is not a file. Remove what is there and save the dialog.");
             return;
         }
-        const platform::FileReadResult read = platform::ReadFileDenyWrite(path, job::kMaxDataFileBytes);
+        const platform::FileReadResult read = platform::ReadFileShared(path, job::kMaxDataFileBytes);
         if (!read.opened) {
             Add(Verdict::Fail, "settings-file",
                 path + " cannot be read: " + job::OpenFailureDescription(path, read.cause) +
@@ -190,7 +190,7 @@ private:
             Add(Verdict::Fail, check, program + " (" + from + ") is not a file. Correct the setting.");
             return;
         }
-        const platform::FileReadResult head = platform::ReadFileDenyWrite(program, 4096);
+        const platform::FileReadResult head = platform::ReadFileShared(program, 4096);
         if (!head.opened) {
             Add(Verdict::Fail, check,
                 program + " (" + from + ") cannot be read: " + job::OpenFailureDescription(program, head.cause));

@@ -77,8 +77,10 @@ static std::string RunFields(const launch::RunnerOutcome& runner) {
     if (!runner.neutralised.empty()) fields += JournalField("neutralised", runner.neutralised);
     if (process.state == platform::ProcessOutcome::State::Exited)
         fields += JournalField("exit", std::to_string(process.exitCode));
-    if (process.state == platform::ProcessOutcome::State::NotStarted ||
-        process.state == platform::ProcessOutcome::State::EndUnknown)
+    if (!runner.refused.empty())
+        fields += JournalField("reason", runner.refused);
+    else if (process.state == platform::ProcessOutcome::State::NotStarted ||
+             process.state == platform::ProcessOutcome::State::EndUnknown)
         fields += JournalField("error", std::to_string(process.error.code) + " " + process.error.text);
     if (!process.warning.empty()) fields += JournalField("warning", process.warning);
     fields += JournalField("ms", std::to_string(MillisecondsBetween(process.started, process.ended)));

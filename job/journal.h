@@ -13,7 +13,9 @@
 //              outcome (exited, not-started, timed-out, end-unknown;
 //              cancelled when the operator cancelled the print dialog and
 //              nothing started), exit (exited), error (not-started and
-//              end-unknown: the system's code and text), warning (when
+//              end-unknown: the system's code and text), reason (instead of
+//              error, for a runner the connector chose not to start: why),
+//              warning (when
 //              something went wrong that did not change the outcome),
 //              neutralised (the parameters whose values were changed so that a
 //              label program reading its command line as ANSI gets the

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <chrono>
 #include <map>
-#include <thread>
 
 #include "job/command_line.h"
 #include "job/data_reader.h"
@@ -82,7 +81,8 @@ Run RunOf(const std::string& time, const Fields& f, bool rerun) {
         run.hasExit = true;
         run.exitCode = NumberOr(UnescapeValue(*exit), -1);
     }
-    run.error = FieldOr(f, "error");
+    // A runner the connector chose not to start has its reason instead.
+    run.error = FieldOr(f, "error", FieldOr(f, "reason"));
     run.ms = NumberOr(FieldOr(f, "ms"), -1);
     run.rerun = rerun;
     return run;
@@ -282,16 +282,10 @@ bool IsJobsCommand(std::string_view commandLine) {
 
 namespace {
 
-// A journal file's bytes. A job appending a record holds the file for a
-// moment: a sharing violation is tried again a few times.
+// A journal file's bytes, read while jobs go on appending to it (and may
+// rotate it): a reader never makes an append fail.
 platform::FileReadResult ReadJournalFile(const std::string& path) {
-    platform::FileReadResult result;
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        result = platform::ReadFileDenyWrite(path, kMaxFileBytes + 1);
-        if (result.opened || result.cause != platform::FileErrorCause::SharingViolation) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return result;
+    return platform::ReadFileShared(path, kMaxFileBytes + 1);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ struct Run {
     std::string outcomeText;  // as recorded
     bool hasExit = false;
     std::int64_t exitCode = 0;
-    std::string error;     // the system's code and text (not started)
+    std::string error;     // the system's code and text (not started), or why it was not started
     std::int64_t ms = -1;  // -1: not recorded
     bool rerun = false;    // started again from the window, not by the job
 

@@ -57,6 +57,11 @@ struct RunnerOutcome {
     // a program reading its command line as ANSI splits it as one reading it
     // as Unicode does ("" when none was).
     std::string neutralised;
+    // Why the connector did not start it, on purpose ("" when it started it,
+    // or tried to): a check of its command line failed, or the record it
+    // reads could not be saved. The process is then NotStarted with no
+    // system error, and the journal gives this reason.
+    std::string refused;
 
     // Whether it ran and exited with 0.
     bool Succeeded() const;

@@ -176,6 +176,13 @@ struct FileReadResult {
 // empty file.
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes);
 
+// As ReadFileDenyWrite, but others may go on reading, writing, renaming and
+// deleting the file while it is read (Win32: FILE_SHARE_READ |
+// FILE_SHARE_WRITE | FILE_SHARE_DELETE; POSIX: no lock taken), so that no
+// writer ever fails because of this reader. For files that others append to
+// or replace while we look at them: the journal, the settings file.
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes);
+
 // Writes `text` to standard output unchanged and flushes it.
 void WriteStdout(std::string_view text);
 

@@ -67,9 +67,9 @@ bool IsNullDevice(const struct stat& st) {
            st.st_rdev == null.st_rdev;
 }
 
-}  // namespace
-
-FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
+// Reads at most `maxBytes` of `path`; with `denyWrite`, not while a writer
+// holds an exclusive lock on it.
+FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes, bool denyWrite) {
     FileReadResult result;
     // Without blocking: opening a pipe nobody writes to would wait for a
     // writer. Only regular files are read; see below.
@@ -94,7 +94,7 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) 
     }
     // Share-deny-write: a shared lock that a writer holding an exclusive lock
     // on the file keeps us from taking (advisory, as all POSIX locks are).
-    if (flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if (denyWrite && flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         close(fd);
         result.cause = FileErrorCause::SharingViolation;
         return result;
@@ -112,6 +112,16 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) 
     }
     close(fd);  // also releases the lock
     return result;
+}
+
+}  // namespace
+
+FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
+    return ReadRegularFile(path, maxBytes, true);
+}
+
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes) {
+    return ReadRegularFile(path, maxBytes, false);
 }
 
 void WriteStdout(std::string_view text) {

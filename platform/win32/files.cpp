@@ -76,11 +76,10 @@ bool NamesNullDevice(const std::string& path) {
                              path[after] == ':');
 }
 
-}  // namespace
-
-FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
+// Reads at most `maxBytes` of `path`, opened for reading with `share`.
+FileReadResult ReadWithSharing(const std::string& path, std::size_t maxBytes, DWORD share) {
     FileReadResult result;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         result.cause = FileErrorCauseOf(GetLastError());
@@ -112,6 +111,16 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) 
     }
     CloseHandle(file);
     return result;
+}
+
+}  // namespace
+
+FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
+    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ);
+}
+
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes) {
+    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
 void WriteStdout(std::string_view text) {
