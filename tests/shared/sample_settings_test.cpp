@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "settings/catalogue.h"
+#include "settings/settings_table.h"
 #include "support/build_paths.h"
 #include "support/temp_dir.h"
 
@@ -71,10 +72,10 @@ TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
         testsupport::NativePath(testsupport::SourceDir() + "/packaging/vantor.admx"));
     const std::string adml = testsupport::ReadFileBytes(
         testsupport::NativePath(testsupport::SourceDir() + "/packaging/en-US/vantor.adml"));
-    for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
-                             key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath,
-                             key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus})
-        EXPECT_NE(admx.find(std::string("valueName=\"") + name + "\""), std::string::npos) << name;
+    for (const settings::KeyRow& row : settings::SettingsKeys()) {
+        if (!row.lockable) continue;
+        EXPECT_NE(admx.find(std::string("valueName=\"") + row.name + "\""), std::string::npos) << row.name;
+    }
     EXPECT_NE(admx.find("key=\"SOFTWARE\\Policies\\Vantor\""), std::string::npos);
     for (const std::string& id : ReferencesIn(admx, "string"))
         EXPECT_NE(adml.find("<string id=\"" + id + "\">"), std::string::npos) << id;
