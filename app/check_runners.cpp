@@ -162,7 +162,7 @@ void CheckRunners(CheckContext& c) {
 std::string MachineName(uint16_t machine, bool elf) {
     if (elf) {
         switch (machine) {
-        case 3: return "x86 (32-bit)";
+        case 3: return "x86";
         case 62: return "x86-64";
         case 40: return "ARM (32-bit)";
         case 183: return "ARM64";

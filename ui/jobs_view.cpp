@@ -156,6 +156,12 @@ std::string RunWhatToDo(const journal::Run& run) {
                        platform::StartsWindowsPrograms());
 }
 
+std::string JobWhatToDo(const journal::Job& job) {
+    if (!job.dataRead) return "The data file could not be read: " + job.dataError + " " + DataFileWhatToDo();
+    if (job.ended && job.lines == 0) return "The data file held no line. " + DataFileWhatToDo();
+    return std::string();
+}
+
 std::string JobText(const journal::Job& job) {
     const std::vector<std::string> row = JobRow(job);
     std::string text;
@@ -164,7 +170,9 @@ std::string JobText(const journal::Job& job) {
     text += "Process id: " + job.pid + "\r\n";
     text += "Command line: " + job.commandLine + "\r\n";
     if (!job.dataRead) text += "Data file error: " + job.dataError + "\r\n";
-    if (!job.dataRead || (job.ended && job.lines == 0)) text += "What to do: " + DataFileWhatToDo() + "\r\n";
+    // (The data file's error stands on the line above.)
+    if (const std::string advice = job.dataRead ? JobWhatToDo(job) : DataFileWhatToDo(); !advice.empty())
+        text += "What to do: " + advice + "\r\n";
     for (const std::string& note : job.notes) text += "Note: " + note + "\r\n";
     for (const journal::Run& run : job.runs) {
         const std::vector<std::string> r = RunRow(run);

@@ -49,6 +49,10 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
 // selected run; "" for one that needs nothing.
 std::string RunWhatToDo(const journal::Run& run);
 
+// What to do about the job itself, for the window when no run is selected:
+// a data file that could not be read, or that held no line; "" otherwise.
+std::string JobWhatToDo(const journal::Job& job);
+
 // The job as readable text for a helpdesk ticket: its fields, one a line,
 // then its runs with their command lines and, for each run that went wrong,
 // what to do. Lines end in CR LF.
