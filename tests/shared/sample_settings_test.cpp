@@ -83,4 +83,23 @@ TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
         EXPECT_NE(adml.find("<presentation id=\"" + id + "\">"), std::string::npos) << id;
 }
 
+// The guide follows the table of keys: each integer key has a row in its
+// table of accepted values, and each key a policy may lock is named in its
+// section on policy.
+TEST(AdminGuide, NamesEverySettingsKey) {
+    const std::string guide = testsupport::ReadFileBytes(
+        testsupport::NativePath(testsupport::SourceDir() + "/docs/admin-guide.md"));
+    const std::size_t policySection = guide.find("## 10. Locked settings");
+    ASSERT_NE(policySection, std::string::npos);
+    for (const settings::KeyRow& row : settings::SettingsKeys()) {
+        const std::string name = std::string("`") + row.name + "`";
+        if (row.kind == settings::Kind::Integer) {
+            EXPECT_NE(guide.find("| " + name + " | "), std::string::npos) << row.name;
+        }
+        if (row.lockable) {
+            EXPECT_NE(guide.find(name, policySection), std::string::npos) << row.name;
+        }
+    }
+}
+
 }  // namespace
