@@ -100,7 +100,8 @@ void LinesNeverRead(CheckContext& c) {
                       (headers.size() > 2 ? " and more" : "") + "): only the first counts, as Windows reads the file, " +
                       (ignored.empty() ? std::string("and the later ones hold no key.")
                                        : "so " + ignored + " under line " + std::to_string(headers[1]) +
-                                             " is never read.") +
+                                             (ignored.find(',') == std::string::npos ? " is" : " are") +
+                                             " never read.") +
                       " Move the keys into the first [" + section + "] and remove the later header.");
         }
         for (std::size_t i = 0; i < keys.size(); ++i) {

@@ -9,6 +9,7 @@
 
 #include "app/health_check.h"
 #include "launch/launch.h"
+#include "launch/printer_match.h"
 #include "launch/printer.h"
 #include "launch/product_run.h"
 
@@ -123,6 +124,19 @@ TEST(FolderOf, CutAfterTheLastSeparator) {
     // 0x95 0x5C is one double-byte character: its trail byte is no separator.
     EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', ShiftJisLead), "C:\\");
     EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', NoLeadBytes), "C:\\\x95\\");
+}
+
+// A terminal server's printers of one session, by the session part of their names.
+TEST(PrinterMatch, SessionPartOfARedirectedPrinter) {
+    EXPECT_EQ(launch::WithoutSessionPart("Zebra Dock (redirected 12)"), "Zebra Dock");
+    EXPECT_EQ(launch::WithoutSessionPart("Zebra Dock (from CLIENT01) in session 3"), "Zebra Dock");
+    for (const char* kept : {"Zebra Dock", "Zebra (redirected)", "Zebra (redirected x)", " (redirected 2)"})
+        EXPECT_EQ(launch::WithoutSessionPart(kept), kept);
+    const std::vector<std::string> listed = {"Office", "Zebra Dock (redirected 2)"};
+    EXPECT_EQ(launch::MatchPrinter(listed, "OFFICE").kind, launch::PrinterMatch::Kind::Installed);
+    EXPECT_EQ(launch::MatchPrinter(listed, "Zebra Dock (redirected 5)").listed, "Zebra Dock (redirected 2)");
+    EXPECT_EQ(launch::MatchPrinter(listed, "Zebra Dock").kind, launch::PrinterMatch::Kind::Redirected);
+    EXPECT_EQ(launch::MatchPrinter(listed, "Office (redirected 2)").kind, launch::PrinterMatch::Kind::Missing);
 }
 
 // What the health check reads from a runner's command line and its first bytes.
