@@ -7,21 +7,13 @@
 #include "launch/printer_match.h"
 #include "platform/platform.h"
 #include "platform/profile_engine.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 
 namespace health {
 
 namespace {
-
-bool SameLetters(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return true;
-}
 
 // One printer name the settings can choose: `from` names where it is set,
 // `fix` says how to correct it.
@@ -48,7 +40,8 @@ void Printer(CheckContext& c, const platform::PrinterList& list, const std::stri
     for (const std::string& installed : list.names) names += (names.empty() ? "\"" : ", \"") + installed + "\"";
     std::string keyword;
     for (const char* word : {printer::kByUser, printer::kByTemplate, printer::kManual})
-        if (SameLetters(name, word)) keyword = " (it is not the keyword " + std::string(word) + ": keywords are compared letter case included)";
+        if (text::SameIgnoringAsciiCase(name, word))
+            keyword = " (it is not the keyword " + std::string(word) + ": keywords are compared letter case included)";
     c.Add(Verdict::Fail, "printer",
           "\"" + name + "\" (" + from + ") is not installed for this user on this machine" + keyword + " (installed: " +
               (names.empty() ? std::string("none") : names) + "). Connect the printer for this user, or " + fix + ".");

@@ -11,6 +11,7 @@
 #include "launch/launch.h"
 #include "platform/platform.h"
 #include "platform/profile_engine.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 #include "settings/settings_table.h"
 #include "settings/store.h"
@@ -21,15 +22,6 @@ namespace {
 
 // The sections an administrator edits by hand.
 constexpr const char* kEditedSections[] = {section::kSettings, section::kUserPrinter, section::kTemplatePrinter};
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return true;
-}
 
 // Returns false when the check cannot go on (no file that can be read).
 bool SettingsFile(CheckContext& c) {
@@ -82,7 +74,7 @@ void LinesNeverRead(CheckContext& c) {
         std::vector<const profile::ListedLine*> keys;  // of the first section of this name
         std::string ignored;                         // keys under a later header of it
         for (const profile::ListedLine& line : lines) {
-            if (!SameName(line.section, section)) continue;
+            if (!text::SameIgnoringAsciiCase(line.section, section)) continue;
             if (line.header) {
                 headers.push_back(line.number);
             } else if (headers.size() == 1) {
@@ -106,10 +98,10 @@ void LinesNeverRead(CheckContext& c) {
         }
         for (std::size_t i = 0; i < keys.size(); ++i) {
             bool earlier = false;
-            for (std::size_t j = 0; j < i; ++j) earlier = earlier || SameName(keys[j]->key, keys[i]->key);
+            for (std::size_t j = 0; j < i; ++j) earlier = earlier || text::SameIgnoringAsciiCase(keys[j]->key, keys[i]->key);
             if (earlier) continue;
             for (std::size_t j = i + 1; j < keys.size(); ++j) {
-                if (!SameName(keys[j]->key, keys[i]->key)) continue;
+                if (!text::SameIgnoringAsciiCase(keys[j]->key, keys[i]->key)) continue;
                 c.Add(Verdict::Warn, "settings-file",
                       Setting(section, keys[i]->key) + " is written twice in " + path + ", on lines " +
                           std::to_string(keys[i]->number) + " and " + std::to_string(keys[j]->number) +

@@ -1,21 +1,12 @@
 #include "settings/settings_table.h"
 
 #include "platform/profile_engine.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 
 namespace settings {
 
 namespace {
-
-// Names match as the profile functions match them: ASCII letters in any case.
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return true;
-}
 
 std::string Seconds(int value) {
     return value > 0 ? "a runner is ended after " + std::to_string(value) + " s"
@@ -80,7 +71,7 @@ std::span<const KeyRow> SettingsKeys() { return kKeys; }
 
 const KeyRow* FindSettingsKey(std::string_view name) {
     for (const KeyRow& row : kKeys)
-        if (SameName(row.name, name)) return &row;
+        if (text::SameIgnoringAsciiCase(row.name, name)) return &row;
     return nullptr;
 }
 
