@@ -245,7 +245,8 @@ struct RunOptions {
 // What became of a process run.
 struct ProcessOutcome {
     enum class State {
-        NotStarted,  // it could not be started: `error` says why
+        NotStarted,  // it could not be started: `error` says why (Win32: the
+                     // system's text with the program's path for its "%1")
         Exited,      // it ended by itself: `exitCode`
         TimedOut,    // it ran past the time-out and was ended
         EndUnknown,  // it started, but how it ended could not be read: `error`
