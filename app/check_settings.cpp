@@ -2,6 +2,7 @@
 // locks, lines a read never sees, and values that do not mean what was
 // written (the table of [Settings] keys, settings/settings_table.h, says
 // which values do).
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,48 +70,44 @@ bool SettingsFile(CheckContext& c) {
 void LinesNeverRead(CheckContext& c) {
     const std::string path = SettingsFilePath(c.app);
     const std::vector<profile::ListedLine> lines = profile::ListLines(c.settingsBytes);
+    auto upper = [](std::string name) {
+        for (char& ch : name)
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        return name;
+    };
     for (const char* section : kEditedSections) {
         std::vector<int> headers;
-        std::vector<const profile::ListedLine*> keys;  // of the first section of this name
-        std::string ignored;                         // keys under a later header of it
+        std::map<std::string, int> firstLine;  // the first section's keys, by name in upper case
+        std::vector<std::string> ignored;      // keys under a later header of it
         for (const profile::ListedLine& line : lines) {
             if (!text::SameIgnoringAsciiCase(line.section, section)) continue;
             if (line.header) {
                 headers.push_back(line.number);
-            } else if (headers.size() == 1) {
-                keys.push_back(&line);
-            } else if (ignored.find(line.key + ",") == std::string::npos) {
-                ignored += line.key + ", ";
-            }
-        }
-        if (headers.size() > 1) {
-            if (ignored.size() >= 2) ignored.resize(ignored.size() - 2);
-            c.Add(Verdict::Warn, "settings-file",
-                  "[" + std::string(section) + "] is written " +
-                      (headers.size() == 2 ? std::string("twice") : std::to_string(headers.size()) + " times") + " in " +
-                      path + " (lines " + std::to_string(headers[0]) + " and " + std::to_string(headers[1]) +
-                      (headers.size() > 2 ? " and more" : "") + "): only the first counts, as Windows reads the file, " +
-                      (ignored.empty() ? std::string("and the later ones hold no key.")
-                                       : "so " + ignored + " under line " + std::to_string(headers[1]) +
-                                             (ignored.find(',') == std::string::npos ? " is" : " are") +
-                                             " never read.") +
-                      " Move the keys into the first [" + section + "] and remove the later header.");
-        }
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            bool earlier = false;
-            for (std::size_t j = 0; j < i; ++j) earlier = earlier || text::SameIgnoringAsciiCase(keys[j]->key, keys[i]->key);
-            if (earlier) continue;
-            for (std::size_t j = i + 1; j < keys.size(); ++j) {
-                if (!text::SameIgnoringAsciiCase(keys[j]->key, keys[i]->key)) continue;
+            } else if (headers.size() > 1) {
+                ignored.push_back(line.key);
+            } else if (const auto [at, first] = firstLine.emplace(upper(line.key), line.number); !first &&
+                       at->second > 0) {
                 c.Add(Verdict::Warn, "settings-file",
-                      Setting(section, keys[i]->key) + " is written twice in " + path + ", on lines " +
-                          std::to_string(keys[i]->number) + " and " + std::to_string(keys[j]->number) +
-                          ": line " + std::to_string(keys[i]->number) +
-                          " counts, as Windows reads the file, and line " + std::to_string(keys[j]->number) +
-                          " is never read. Remove the line that should not count.");
-                break;
+                      Setting(section, line.key) + " is written twice in " + path + ", on lines " +
+                          std::to_string(at->second) + " and " + std::to_string(line.number) + ": line " +
+                          std::to_string(at->second) + " counts, as Windows reads the file, and line " +
+                          std::to_string(line.number) + " is never read. Remove the line that should not count.");
+                at->second = -at->second;  // said once
             }
         }
+        if (headers.size() < 2) continue;
+        std::string keys;
+        for (std::size_t i = 0; i < ignored.size() && i < 5; ++i) keys += (i ? ", " : "") + ignored[i];
+        if (ignored.size() > 5) keys += " and " + std::to_string(ignored.size() - 5) + " more";
+        c.Add(Verdict::Warn, "settings-file",
+              "[" + std::string(section) + "] is written " +
+                  (headers.size() == 2 ? std::string("twice") : std::to_string(headers.size()) + " times") + " in " +
+                  path + " (lines " + std::to_string(headers[0]) + " and " + std::to_string(headers[1]) +
+                  (headers.size() > 2 ? " and more" : "") + "): only the first counts, as Windows reads the file, " +
+                  (ignored.empty() ? std::string("and the later ones hold no key.")
+                                   : "so " + keys + " under the later " + (headers.size() == 2 ? "one" : "ones") +
+                                         (ignored.size() == 1 ? " is" : " are") + " never read.") +
+                  " Move the keys into the first [" + section + "] and remove the later header.");
     }
 }
 
