@@ -248,7 +248,8 @@ Book ParseJournal(const std::vector<Source>& sources) {
             } else if (kind == "note") {
                 std::string note = FieldOr(fields, "about");
                 if (const std::string keys = FieldOr(fields, "keys"); !keys.empty()) note += " " + keys;
-                job.notes.push_back(note + ": " + FieldOr(fields, "error"));
+                const std::string error = FieldOr(fields, "error");
+                job.notes.push_back(note + ": " + (error.empty() ? FieldOr(fields, "detail") : error));
             } else {
                 job.ended = true;
                 job.lines = SmallNumberOr(FieldOr(fields, "lines"), job.lines);
