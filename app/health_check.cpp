@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kSettingsKeys[] = {
     key::kPrinter,          key::kMsgBoxDebug,  key::kCopiesType,   key::kRunApiType,
     key::kTemplatesFolder,  key::kApiProxyExe,  key::kBartenderExePath, key::kJournalFile,
-    key::kJournalMaxKB,     key::kRunTimeoutSeconds, key::kExitStatus,
+    key::kJournalMaxKB,     key::kRunTimeoutSeconds, key::kExitStatus, key::kShowProgress,
 };
 
 std::string Setting(const char* section, const std::string& name) { return "[" + std::string(section) + "] " + name; }
@@ -389,6 +389,26 @@ private:
                 SourceOf(app_, key::kExitStatus) + "): " +
                 (status == exitstatus::kReportOutcome ? "a job's exit code tells the host what happened."
                                                       : "a job's exit code is 0 whatever happened."));
+        Progress();
+    }
+
+    // Settings/ShowProgress: on only for exactly 1; say so of any other
+    // value than 0.
+    void Progress() {
+        const std::string written = Text(key::kShowProgress);
+        const bool on = Int(key::kShowProgress) == showprogress::kShow;
+        const std::string setting = Setting(section::kSettings, key::kShowProgress) + "=" + written + " (" +
+                                    SourceOf(app_, key::kShowProgress) + "): ";
+        if (on)
+            Add(Verdict::Ok, "progress",
+                setting + "jobs of more than one line show their progress after a moment and can be stopped "
+                          "after a label.");
+        else if (written.empty() || written == "0")
+            Add(Verdict::Ok, "progress", setting + "jobs show no progress.");
+        else
+            Add(Verdict::Warn, "progress",
+                setting + "any other value than 1 behaves as 0: jobs show no progress. Write 1 to show it, "
+                          "or 0.");
     }
 
     CAppBase& app_;

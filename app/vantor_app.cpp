@@ -14,9 +14,11 @@
 #include "settings/store.h"
 #include "ui/config_dialog.h"
 #include "ui/jobs_window.h"
+#include "ui/progress.h"
 
 int ExitStatusOf(const JobSummary& summary) {
     if (!summary.dataRead) return kExitDataFileUnreadable;
+    if (summary.stopped) return kExitStopped;
     if (summary.lines == 0 || (summary.failedLines > 0 && summary.succeededLines == 0))
         return kExitNoLineSucceeded;
     if (summary.failedLines > 0) return kExitSomeLinesFailed;
@@ -51,8 +53,18 @@ void CVantorApp::RunPrintJob(const std::string& commandLine) {
         Interaction().ShowMessage(commandLine, kDebugCaption);
     }
     const std::unique_ptr<JobJournal> journal = OpenJournal(*this);
-    SetEvents(journal.get());
+    std::unique_ptr<JobProgress> progress;
+    if (ReadSettingInt(*this, section::kSettings, key::kShowProgress, defaults::kInt) == showprogress::kShow)
+        progress = CreateJobProgress(*this);
+    // Every listener hears the job; the progress window, added last, closes
+    // before the journal records the job's end.
+    JobEventFanOut events;
+    events.Add(journal.get());
+    events.Add(progress.get());
+    SetEvents(&events);
+    SetWatch(progress.get());
     const JobSummary summary = RunJob(*this, commandLine);
+    SetWatch(nullptr);
     SetEvents(nullptr);
     if (ReadSettingInt(*this, section::kSettings, key::kExitStatus, defaults::kInt) ==
         exitstatus::kReportOutcome)

@@ -22,6 +22,8 @@ const char* OutcomeName(platform::ProcessOutcome::State state) {
         return "timed-out";
     case platform::ProcessOutcome::State::EndUnknown:
         return "end-unknown";
+    case platform::ProcessOutcome::State::Ended:
+        return "ended-on-request";
     case platform::ProcessOutcome::State::NotStarted:
         break;
     }
@@ -105,10 +107,11 @@ void JobJournal::LineRerun(const std::string& jobKey, int line, const launch::Ru
 }
 
 void JobJournal::JobEnded(const JobEnd& end) {
-    Append(end.ended, "job-end",
-           JournalField("lines", std::to_string(end.summary.lines)) +
-               JournalField("failed", std::to_string(end.summary.failedLines)) +
-               JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
+    std::string fields = JournalField("lines", std::to_string(end.summary.lines)) +
+                         JournalField("failed", std::to_string(end.summary.failedLines));
+    if (end.summary.stopped) fields += JournalField("stopped-at", std::to_string(end.summary.lines));
+    fields += JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended)));
+    Append(end.ended, "job-end", fields);
 }
 
 void JobJournal::Noted(const JobNote& note) {

@@ -11,6 +11,7 @@
 //   3. data files                7. reports
 //   4. text in the ANSI code page 8. interaction with a person
 //   9. looking at an installation (reads only)
+//  10. the terminal a job was started from
 #pragma once
 
 #include <chrono>
@@ -229,12 +230,34 @@ bool UserName(std::string& name);
 // The id of this process.
 uint32_t ProcessId();
 
+// Someone who keeps a window or a terminal line up to date while a runner
+// runs (the progress window), on the thread that waits for the runner.
+class RunnerWait {
+public:
+    virtual ~RunnerWait() = default;
+    // Called while the runner runs: on Win32 at once whenever a message for
+    // the waiting thread arrives, so that its windows paint and answer
+    // (the wait is MsgWaitForMultipleObjectsEx), and at least every
+    // kRunnerWaitTickMs on both platforms. Returns true to end the runner
+    // now, together with the processes it started, as the time-out does.
+    virtual bool WhileRunning() = 0;
+};
+
+// The longest time between two WhileRunning calls, in milliseconds.
+inline constexpr uint32_t kRunnerWaitTickMs = 250;
+
 // How a process is run.
 struct RunOptions {
     // Seconds the process may run; 0 waits without limit. When the time is
     // up, the process is ended together with the processes it started
     // (Win32: a job object; POSIX: its own process group).
     uint32_t timeoutSeconds = 0;
+    // Called while the process runs (see RunnerWait); null for a plain wait.
+    // With one, the process is started so that it can be ended together with
+    // the processes it starts, as with a time-out (Win32: a job object;
+    // POSIX: a process group of its own, which also keeps a terminal's
+    // Ctrl-C from reaching it).
+    RunnerWait* wait = nullptr;
 };
 
 // What became of a process run.
@@ -243,6 +266,7 @@ struct ProcessOutcome {
         NotStarted,  // it could not be started: `error` says why
         Exited,      // it ended by itself: `exitCode`
         TimedOut,    // it ran past the time-out and was ended
+        Ended,       // it was ended on request (RunnerWait), before it ended by itself
         EndUnknown,  // it started, but how it ended could not be read: `error`
                      // says why; a failure, never taken for exit 0
     };
@@ -409,5 +433,24 @@ bool SamePathText(std::string_view a, std::string_view b);
 // Whether the programs this build starts are Windows programs (PE images):
 // Win32 true; POSIX false (it starts the system's own programs and scripts).
 bool StartsWindowsPrograms();
+
+// ------------------------------------- 10. the terminal a job was started from
+
+// The width in columns of the terminal that standard error is, or 0 when it
+// is no terminal (a file, a pipe, nothing). Win32: always 0 (a GUI program
+// has no console of its own).
+int StandardErrorColumns();
+
+// Writes `text` to standard error unchanged, at once.
+void WriteStandardError(std::string_view text);
+
+// From now on, the system's requests to stop the program (POSIX: SIGINT, as
+// a terminal's Ctrl-C sends it, and SIGTERM) do not end it: they are
+// counted, for the job to stop after its current line. Win32: nothing (no
+// such request reaches a GUI program; its window asks instead).
+void CountStopRequests();
+
+// How many such requests came since CountStopRequests.
+int StopRequests();
 
 }  // namespace platform

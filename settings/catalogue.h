@@ -26,6 +26,7 @@ inline constexpr const char* kJournalFile = "JournalFile";              // text:
 inline constexpr const char* kJournalMaxKB = "JournalMaxKB";            // integer: rotation size
 inline constexpr const char* kRunTimeoutSeconds = "RunTimeoutSeconds";  // integer: 0 waits without limit
 inline constexpr const char* kExitStatus = "ExitStatus";                // integer: 1 reports the job's outcome
+inline constexpr const char* kShowProgress = "ShowProgress";            // integer: 1 shows a long job's progress
 
 // Section LastJob: the record of the last print job, written by a job.
 inline constexpr const char* kCmdLine = "CmdLine";
@@ -80,6 +81,13 @@ enum class RunApiType : int {
 namespace exitstatus {
 inline constexpr int kReportOutcome = 1;
 }  // namespace exitstatus
+
+// Settings/ShowProgress: only exactly kShow shows the progress of a job of
+// more than one line (a window; on the host build a line on a terminal) and
+// lets it be stopped after its current line.
+namespace showprogress {
+inline constexpr int kShow = 1;
+}  // namespace showprogress
 
 // Settings/MsgBoxDebug: only exactly kShowDebugBox shows the box in a job.
 namespace msgboxdebug {

@@ -5,8 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <string>
 #include <vector>
@@ -74,3 +82,73 @@ TEST(FaultRunner, ParentIgnoringChildSignals) {
 }
 
 }  // namespace
+
+namespace {
+
+// Settings/ShowProgress=1 in a terminal: one line of progress on standard
+// error, and a Ctrl-C typed there while line 2 runs. The terminal sends
+// SIGINT to its foreground process group, the connector's; the label
+// program, in a group of its own, runs on and ends by itself, and line 3
+// never starts.
+TEST(FaultRunner, CtrlCInTheTerminalStopsTheJobAfterTheRunningLine) {
+    ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nShowProgress=1\r\nExitStatus=1\r\nJournalFile=journal.log\r\n");
+    testsupport::WriteFileBytes(install.File("Tarvel.sleep"), "2");
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\ntwo\t1\nthree\t1\n");
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+        GTEST_SKIP() << "no pseudo-terminal here (posix_openpt: " << errno << ")";
+    const std::string side = ptsname(terminal);
+    const std::string exe = install.Exe(), data = "/D=" + install.File("job.txt");
+
+    // The connector alone in a new session, whose controlling terminal its
+    // standard input, output and error are.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const int tty = open(side.c_str(), O_RDWR);
+        if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0) _exit(126);
+        dup2(tty, 0);
+        dup2(tty, 1);
+        dup2(tty, 2);
+        execl(exe.c_str(), exe.c_str(), "/F=Shelf", data.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    std::string screen;
+    bool typed = false;
+    int status = -1;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < give_up) {
+        pollfd p{terminal, POLLIN, 0};
+        if (poll(&p, 1, 50) > 0) {
+            char chunk[512];
+            const ssize_t n = read(terminal, chunk, sizeof chunk);
+            if (n > 0) screen.append(chunk, static_cast<std::size_t>(n));
+        }
+        if (!typed && install.Runs("Tarvel").size() == 2) {
+            ASSERT_EQ(write(terminal, "\x03", 1), 1);  // Ctrl-C
+            typed = true;
+        }
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    close(terminal);
+    if (!WIFEXITED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    ASSERT_TRUE(typed) << screen;
+    ASSERT_TRUE(WIFEXITED(status)) << screen;
+    EXPECT_EQ(WEXITSTATUS(status), 13) << "stopped\n" << screen;
+    EXPECT_EQ(install.Runs("Tarvel").size(), 2u);
+    const auto journal = testsupport::ReadJournal(install.File("journal.log"));
+    ASSERT_EQ(journal.size(), 4u) << screen;
+    EXPECT_EQ(journal[2].fields.at("outcome"), "exited");
+    EXPECT_EQ(journal[2].fields.at("exit"), "0") << "the label program was not interrupted";
+    EXPECT_GE(std::stoi(journal[2].fields.at("ms")), 1500);
+    EXPECT_EQ(journal[3].fields.at("stopped-at"), "2");
+    // The line, rewritten in place, then its last state.
+    EXPECT_NE(screen.find("\rShelf: Label 2 of 3 - Elapsed"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Shelf: Stopping after label 2 of 3..."), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\rShelf: Stopped after label 2 of 3"), std::string::npos) << screen;
+}
+
+}  // namespace
+

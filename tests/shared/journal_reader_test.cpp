@@ -108,6 +108,12 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
          "[Shelf nothing printed 2/1]\n"
          "journal.log:1:foreign\njournal.log:3:torn\njournal.log:4:foreign\njournal.log:5:foreign\n"
          "journal.log:6:foreign\njournal.log:7:over-long\njournal.log:11:torn\n"},
+        {"stopped on request, the running line ended on request", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) +
+             Rec(kT1, "7", "run\tline=2\trunner=label-program\tcmdline=b\toutcome=ended-on-request\tms=9") +
+             Rec(kT1, "7", "job-end\tlines=2\tfailed=1\tstopped-at=2\tms=20"),
+         "[Shelf stopped on request after line 2 2/1] (1 label-program exited 0 \"T.exe\" a) "
+         "(2 label-program ended on request b)\n"},
         {"CR LF line ends of a hand-edited copy", "",
          Rec(kT1, "7", kStart + "\r") + Rec(kT1, "7", "job-end\tlines=0\tfailed=0\tms=1\r"),
          "[Shelf nothing printed 0/0]\n"},

@@ -73,7 +73,8 @@ TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
         testsupport::NativePath(testsupport::SourceDir() + "/packaging/en-US/vantor.adml"));
     for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
                              key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath,
-                             key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus})
+                             key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus,
+                             key::kShowProgress})
         EXPECT_NE(admx.find(std::string("valueName=\"") + name + "\""), std::string::npos) << name;
     EXPECT_NE(admx.find("key=\"SOFTWARE\\Policies\\Vantor\""), std::string::npos);
     for (const std::string& id : ReferencesIn(admx, "string"))

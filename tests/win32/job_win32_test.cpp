@@ -11,11 +11,15 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "res/resource.h"
 #include "support/file_hold.h"
 #include "support/policy.h"
 #include "support/connector_install.h"
 #include "support/temp_dir.h"
 #include "support/test_text.h"
+#include "support/ui_fixture.h"
+#include "tools/win32/ui_automation.h"
+#include "ui/progress_view.h"
 
 namespace {
 
@@ -178,6 +182,92 @@ TEST(SettingsFileWin32, LeftoversStopNoReplaceAndTurnsAreMachineWide) {
     EXPECT_NE(mutex, nullptr) << mutexName << ": " << GetLastError();
     if (mutex) CloseHandle(mutex);
     EXPECT_EQ(platform::ProfileTurnShortfall().code, 0u);
+}
+
+// Settings/ShowProgress=1: the progress window of a three-line job, driven
+// as a person would while a line runs. Stop (the button, Escape, the close
+// box) lets the running label program end by itself and starts no further
+// line; "End it now" ends a line that goes on after Stop. Without the
+// setting, or for a one-line job, no window appears.
+TEST(ProgressWin32, StopEndsTheJobAfterTheRunningLine) {
+    testsupport::UiTurn turn;
+    enum class Press { Stop, Escape, CloseBox, Nothing };
+    struct Case {
+        const char* name;
+        const char* settings;
+        const char* data;
+        const char* sleeps;   // the stand-in's seconds per run
+        Press press;          // once line 2 runs
+        bool endNow;          // then "End it now" as soon as it shows
+        std::size_t runs;     // label program runs
+        uint32_t exitCode;
+        const char* line2Outcome;  // "" when the job has no line 2
+    };
+    const char* on = "[Settings]\r\nShowProgress=1\r\nExitStatus=1\r\nJournalFile=journal.log\r\n";
+    const char* three = "one\t1\ntwo\t1\nthree\t1\n";
+    const std::vector<Case> cases = {
+        {"Stop button", on, three, "2", Press::Stop, false, 2, 13, "exited"},
+        {"Escape, then End it now", on, three, "2 30", Press::Escape, true, 2, 13, "ended-on-request"},
+        {"close box", on, three, "2", Press::CloseBox, false, 2, 13, "exited"},
+        {"off", "[Settings]\r\nExitStatus=1\r\nJournalFile=journal.log\r\n", three, "1", Press::Nothing, false, 3, 0,
+         "exited"},
+        {"one line", on, "one\t1\n", "2.5", Press::Nothing, false, 1, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectorInstall install;
+        install.WriteIni(c.settings);
+        testsupport::WriteFileBytes(install.File("Tarvel.sleep"), c.sleeps);
+        testsupport::WriteFileBytes(install.File("job.txt"), c.data);
+        bool windowSeen = false, pressed = false, endNowPressed = false, focused = false;
+        std::string before, after;
+        const auto result = install.RunConnector("/F=Shelf /D=" + Quoted(install.File("job.txt")), "", [&](unsigned long pid) {
+            HWND window = nullptr;
+            for (HWND w : uiauto::TopLevelWindows(pid, "#32770", ui::kProgressCaption))
+                if (IsWindowVisible(w)) window = w;
+            if (window == nullptr) return;
+            windowSeen = true;
+            focused = focused || GetForegroundWindow() == window;
+            if (c.press == Press::Nothing) return;
+            if (!pressed && install.Runs("Tarvel").size() == 2) {
+                before = uiauto::ItemText(window, IDC_PROGRESS_LABEL);
+                if (c.press == Press::Stop) uiauto::PostClick(window, IDCANCEL);
+                if (c.press == Press::Escape) PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+                if (c.press == Press::CloseBox) uiauto::PostSysCommand(window, SC_CLOSE);
+                pressed = true;
+                uiauto::WaitFor([&] { return uiauto::ItemText(window, IDC_PROGRESS_LABEL) != before; }, 2000);
+                after = uiauto::ItemText(window, IDC_PROGRESS_LABEL);
+            }
+            if (pressed && c.endNow && !endNowPressed && IsWindowVisible(GetDlgItem(window, IDC_PROGRESS_END_NOW))) {
+                uiauto::PostClick(window, IDC_PROGRESS_END_NOW);
+                endNowPressed = true;
+            }
+        });
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(windowSeen, c.press != Press::Nothing);
+        EXPECT_FALSE(focused) << "the window took the focus";
+        EXPECT_EQ(pressed, c.press != Press::Nothing);
+        EXPECT_EQ(endNowPressed, c.endNow);
+        if (pressed) {
+            EXPECT_EQ(before, "Label 2 of 3");
+            EXPECT_EQ(after, "Stopping after label 2 of 3...");
+        }
+        EXPECT_EQ(install.Runs("Tarvel").size(), c.runs);
+        const auto journal = testsupport::ReadJournal(install.File("journal.log"));
+        ASSERT_EQ(journal.size(), c.runs + 2);
+        const auto& end = journal.back().fields;
+        EXPECT_EQ(end.count("stopped-at") ? end.at("stopped-at") : "<none>",
+                  c.press == Press::Nothing ? "<none>" : std::to_string(c.runs));
+        if (*c.line2Outcome) {
+            EXPECT_EQ(journal[2].fields.at("line"), "2");
+            EXPECT_EQ(journal[2].fields.at("outcome"), c.line2Outcome);
+            // Ended by itself after its two seconds, or at once on request.
+            const int ms = std::stoi(journal[2].fields.at("ms"));
+            if (c.endNow) EXPECT_LT(ms, 20000);
+            else EXPECT_GE(ms, 900);
+        }
+    }
 }
 
 }  // namespace
