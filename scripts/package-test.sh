@@ -80,7 +80,7 @@ build_and_check() {
   local listing
   listing="$(unzip -Z1 "$ZIP" | sort | tr '\n' ' ')"
   local n="vantor-$VERSION"
-  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/images/jobs.png $n/policy/ $n/policy/en-US/ $n/policy/en-US/vantor.adml $n/policy/vantor.admx $n/vantor.exe $n/vantor.sample.ini " ] ||
+  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/images/jobs.png $n/images/progress-144dpi.png $n/images/progress.png $n/policy/ $n/policy/en-US/ $n/policy/en-US/vantor.adml $n/policy/vantor.admx $n/vantor.exe $n/vantor.sample.ini " ] ||
     fail "the zip holds: $listing"
   xmllint --noout "$stage/policy/vantor.admx" "$stage/policy/en-US/vantor.adml" ||
     fail "the Group Policy template is not well-formed XML"
@@ -133,7 +133,7 @@ in_wine() {
   local rc
   rc="$(msiexec_rc /i "$(winpath "$OLD_MSI")" /qn "INSTALLDIR=$FOLDER" /l*v "$(winpath "$T/install.log")")"
   [ "$rc" = 0 ] || fail "install of $OLD ended with $rc (log: $T/install.log)"
-  for f in vantor.exe vantor.ini vantor.sample.ini vantor-guide/admin-guide.md vantor-guide/images/dialog.png vantor-guide/images/jobs.png; do
+  for f in vantor.exe vantor.ini vantor.sample.ini vantor-guide/admin-guide.md vantor-guide/images/dialog.png vantor-guide/images/jobs.png vantor-guide/images/progress.png vantor-guide/images/progress-144dpi.png; do
     [ -f "$dir/$f" ] || fail "install left no $f in $FOLDER"
   done
   cmp -s "$dir/vantor.exe" "$BUILD/tools/vantor_previous.exe" || fail "the installed vantor.exe is not $OLD's"
