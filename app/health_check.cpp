@@ -25,6 +25,7 @@ constexpr const char* kSettingsKeys[] = {
     key::kPrinter,          key::kMsgBoxDebug,  key::kCopiesType,   key::kRunApiType,
     key::kTemplatesFolder,  key::kApiProxyExe,  key::kBartenderExePath, key::kJournalFile,
     key::kJournalMaxKB,     key::kRunTimeoutSeconds, key::kExitStatus, key::kShowProgress,
+    key::kEventLog,
 };
 
 std::string Setting(const char* section, const std::string& name) { return "[" + std::string(section) + "] " + name; }
@@ -390,6 +391,62 @@ private:
                 (status == exitstatus::kReportOutcome ? "a job's exit code tells the host what happened."
                                                       : "a job's exit code is 0 whatever happened."));
         Progress();
+        EventLog();
+    }
+
+    // Settings/EventLog, and on Windows the event source's registration.
+    void EventLog() {
+        const std::string written = Text(key::kEventLog);
+        const int level = Int(key::kEventLog);
+        const std::string setting = Setting(section::kSettings, key::kEventLog) + "=" + written + " (" +
+                                    SourceOf(app_, key::kEventLog) + "): ";
+        if (level != eventlog::kProblems && level != eventlog::kEveryJob) {
+            if (written.empty() || written == "0")
+                Add(Verdict::Ok, "event-log", setting + "no job is reported in the system's log.");
+            else
+                Add(Verdict::Warn, "event-log",
+                    setting + "any other value than 1 or 2 behaves as 0: no job is reported. Write 1 (jobs that "
+                              "did not print every label), 2 (every job) or 0.");
+            return;
+        }
+        const std::string what = setting + (level == eventlog::kEveryJob
+                                                ? "every job is reported"
+                                                : "jobs that did not print every label are reported");
+        const platform::EventSourceState source = platform::EventSourceRegistration();
+        if (!source.applies) {
+            Add(Verdict::Ok, "event-log",
+                what + " to the system log (ident " + platform::kSyslogIdent + ", facility user).");
+            return;
+        }
+        const std::string inLog = what + " in the Application log, source \"" + platform::kEventSource + "\", ";
+        if (!source.registered) {
+            Add(Verdict::Warn, "event-log",
+                inLog + "which is not registered: Event Viewer shows the events' values without their "
+                        "sentences. Install the connector with its package, or register the source by hand "
+                        "(administrator's guide, section 11).");
+        } else if (source.error.failed()) {
+            Add(Verdict::Warn, "event-log", inLog + "whose registration cannot be read (" + source.error.text + ").");
+        } else if (!NamesThisConnector(source.messageFile)) {
+            Add(Verdict::Warn, "event-log",
+                inLog + "registered with the message file \"" + source.messageFile + "\", not this connector (" +
+                    app_.ExePath() + "): Event Viewer shows that file's sentences, or none. Register it for this "
+                                     "connector (administrator's guide, section 11).");
+        } else {
+            Add(Verdict::Ok, "event-log", inLog + "registered for this connector.");
+        }
+    }
+
+    // Whether a list of message files ("a.exe;b.dll") names this connector.
+    bool NamesThisConnector(const std::string& files) const {
+        std::size_t start = 0;
+        while (start <= files.size()) {
+            std::size_t end = files.find(';', start);
+            if (end == std::string::npos) end = files.size();
+            if (platform::SamePathText(Trim(std::string_view(files).substr(start, end - start)), app_.ExePath()))
+                return true;
+            start = end + 1;
+        }
+        return false;
     }
 
     // Settings/ShowProgress: on only for exactly 1; say so of any other

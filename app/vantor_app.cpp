@@ -6,6 +6,7 @@
 
 #include "app/health_check.h"
 #include "job/command_line.h"
+#include "job/event_report.h"
 #include "job/job_run.h"
 #include "job/journal.h"
 #include "job/journal_reader.h"
@@ -56,12 +57,16 @@ void CVantorApp::RunPrintJob(const std::string& commandLine) {
     std::unique_ptr<JobProgress> progress;
     if (ReadSettingInt(*this, section::kSettings, key::kShowProgress, defaults::kInt) == showprogress::kShow)
         progress = CreateJobProgress(*this);
-    // Every listener hears the job; the progress window, added last, closes
-    // before the journal records the job's end.
-    JobEventFanOut events;
-    events.Add(journal.get());
-    events.Add(progress.get());
-    SetEvents(&events);
+    // Every listener hears the job and none knows the others. The job's end
+    // reaches them in reverse: the event report first (so that the journal
+    // can still note an event that could not be written), then the progress
+    // window closes, then the journal records the end.
+    JobEventFanOut listeners;
+    const std::unique_ptr<events::EventReport> report = events::OpenEventReport(*this, listeners);
+    listeners.Add(journal.get());
+    listeners.Add(progress.get());
+    listeners.Add(report.get());
+    SetEvents(&listeners);
     SetWatch(progress.get());
     const JobSummary summary = RunJob(*this, commandLine);
     SetWatch(nullptr);

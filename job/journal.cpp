@@ -14,7 +14,9 @@ long long MillisecondsBetween(std::chrono::system_clock::time_point from,
     return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
 }
 
-const char* OutcomeName(platform::ProcessOutcome::State state) {
+}  // namespace
+
+const char* RunOutcomeName(platform::ProcessOutcome::State state) {
     switch (state) {
     case platform::ProcessOutcome::State::Exited:
         return "exited";
@@ -29,8 +31,6 @@ const char* OutcomeName(platform::ProcessOutcome::State state) {
     }
     return "not-started";
 }
-
-}  // namespace
 
 std::string JournalField(const char* name, std::string_view ansiValue) {
     return JournalFieldUtf8(name, platform::AnsiToUtf8(ansiValue));
@@ -75,7 +75,7 @@ static std::string RunFields(const launch::RunnerOutcome& runner) {
                          (runner.unicodeCommandLine.empty()
                               ? JournalField("cmdline", runner.commandLine)
                               : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
-                         JournalField("outcome", OutcomeName(process.state));
+                         JournalField("outcome", RunOutcomeName(process.state));
     if (!runner.neutralised.empty()) fields += JournalField("neutralised", runner.neutralised);
     if (process.state == platform::ProcessOutcome::State::Exited)
         fields += JournalField("exit", std::to_string(process.exitCode));

@@ -75,6 +75,10 @@ std::string JournalPath(const CAppBase& app);
 // kilobytes (default 1024); null when JournalFile is missing or empty.
 std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app);
 
+// A process outcome's name in a run record: "exited", "not-started",
+// "timed-out", "end-unknown", "ended-on-request".
+const char* RunOutcomeName(platform::ProcessOutcome::State state);
+
 // One "name=value" field of a record, with its leading tab, the value in
 // UTF-8 and escaped: from ANSI text, or from UTF-8 text as it is.
 std::string JournalField(const char* name, std::string_view ansiValue);

@@ -12,6 +12,7 @@
 //   4. text in the ANSI code page 8. interaction with a person
 //   9. looking at an installation (reads only)
 //  10. the terminal a job was started from
+//  11. the system's log
 #pragma once
 
 #include <chrono>
@@ -452,5 +453,36 @@ void CountStopRequests();
 
 // How many such requests came since CountStopRequests.
 int StopRequests();
+
+// ------------------------------------------------------- 11. the system's log
+
+enum class LogEntryType { Information, Warning, Error };
+
+// The source the connector's entries carry in the Application log, and the
+// name it has in the system log on POSIX.
+inline constexpr const char* kEventSource = "Vantor Connector";
+inline constexpr const char* kSyslogIdent = "vantor";
+
+// Writes one entry to the system's log. Win32: an event of source
+// kEventSource in the Application log (RegisterEventSourceW, ReportEventW)
+// with `eventId`, the type and `inserts` (UTF-8, as the message table's
+// %1, %2, ...); the message table's sentence is not needed here: Event Viewer
+// finds it through the source's registration. POSIX: syslog(3) with ident
+// kSyslogIdent, facility LOG_USER, priority LOG_INFO, LOG_WARNING or LOG_ERR
+// by `type`, and `text` (UTF-8, the sentence with its inserts). Returns the
+// system's error when the entry could not be written (POSIX: the log socket
+// could not be reached, where that can be told).
+SystemError WriteSystemLog(LogEntryType type, uint32_t eventId, const std::vector<std::string>& inserts,
+                           const std::string& text);
+
+// How the event source is registered (Win32: the key
+// HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\<kEventSource>).
+struct EventSourceState {
+    bool applies = true;       // false on POSIX: there is no registration
+    bool registered = false;   // the key is there
+    std::string messageFile;   // its EventMessageFile, environment variables expanded ("" when none)
+    SystemError error;         // why the key could not be read, when it is there but unreadable
+};
+EventSourceState EventSourceRegistration();
 
 }  // namespace platform

@@ -10,11 +10,14 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -148,6 +151,72 @@ TEST(FaultRunner, CtrlCInTheTerminalStopsTheJobAfterTheRunningLine) {
     EXPECT_NE(screen.find("\rShelf: Label 2 of 3 - Elapsed"), std::string::npos) << screen;
     EXPECT_NE(screen.find("Shelf: Stopping after label 2 of 3..."), std::string::npos) << screen;
     EXPECT_NE(screen.find("\rShelf: Stopped after label 2 of 3"), std::string::npos) << screen;
+}
+
+}  // namespace
+
+namespace {
+
+// Settings/EventLog=1: a job with a failed line leaves one entry in the
+// system log (ident vantor, facility user, priority warning: "<12>"), the
+// message table's sentence with its inserts on one line; a clean job none.
+// The test listens on a log socket of its own, which the connector sees as
+// /dev/log in a private mount namespace (unshare -rm) whose /dev holds only
+// that socket and the usual devices.
+TEST(FaultRunner, FailingJobReachesTheSystemLog) {
+    ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nEventLog=1\r\nJournalFile=journal.log\r\n");
+    testsupport::WriteFileBytes(install.File("Tarvel.exitcode"), "0 3 0 0");
+    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\ntwo\t1\n");
+    const int log = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(log, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, install.File("log.sock").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(log, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << errno;
+    ASSERT_EQ(mkdir(install.File("devices").c_str(), 0755), 0);
+    testsupport::WriteFileBytes(install.File("namespace.sh"),
+                                "set -e\n"
+                                "mount --rbind /dev \"$1/devices\"\n"
+                                "mount -t tmpfs none /dev\n"
+                                "for d in null zero full random urandom tty; do\n"
+                                "  touch /dev/$d; mount --bind \"$1/devices/$d\" /dev/$d\n"
+                                "done\n"
+                                "touch /dev/log; mount --bind \"$1/log.sock\" /dev/log\n"
+                                "shift; exec \"$@\"\n");
+    if (testsupport::RunProgram("unshare -rm true").exitCode != 0)
+        GTEST_SKIP() << "unshare -rm is not allowed here: no private /dev/log to listen on";
+    auto job = [&] {
+        return testsupport::RunProgram("unshare -rm sh " + testsupport::Quoted(install.File("namespace.sh")) + " " +
+                                       testsupport::Quoted(install.path()) + " " + testsupport::Quoted(install.Exe()) +
+                                       " /F=Shelf /D=" + testsupport::Quoted(install.File("job.txt")));
+    };
+    auto entries = [&] {
+        std::vector<std::string> received;
+        char buffer[65536];
+        for (ssize_t n; (n = recv(log, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            received.emplace_back(buffer, static_cast<std::size_t>(n));
+        return received;
+    };
+    const auto failing = job();
+    ASSERT_EQ(failing.exitCode, 0u) << failing.output;
+    const std::vector<std::string> logged = entries();
+    ASSERT_EQ(logged.size(), 1u) << failing.output;
+    EXPECT_EQ(logged[0].substr(0, 4), "<12>") << logged[0];
+    for (const std::string& part :
+         {std::string(" vantor["), std::string("]: Some lines of a print job failed; the others printed. | Outcome: "
+                                               "some lines failed | Template: Shelf | Data file: ") +
+                                       install.File("job.txt") + " | User: ",
+          std::string(" | Lines: 2 of 2 ran, 1 failed | First failed line: 2, label-program, exited, exit code 3, "
+                      "error - | Its command line: ")})
+        EXPECT_NE(logged[0].find(part), std::string::npos) << part << "\n" << logged[0];
+    for (const auto& record : testsupport::ReadJournal(install.File("journal.log")))
+        EXPECT_NE(record.kind, "note") << "the entry was written";
+
+    const auto clean = job();  // every label printed: EventLog=1 says nothing
+    ASSERT_EQ(clean.exitCode, 0u) << clean.output;
+    EXPECT_TRUE(entries().empty());
+    close(log);
 }
 
 }  // namespace

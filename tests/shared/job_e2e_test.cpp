@@ -669,6 +669,14 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
         {"host entry for another folder", ok, elsewhere, "", "FAIL host-registration: ", "names " + elsewhere},
         {"unwritable journal folder", "JournalFile=" + install_.File("gone") + sep + "journal.log\r\n", install_.Exe(), "",
          "FAIL journal: ", "[Settings] JournalFile"},
+        {"progress value not read as written", ok + "ShowProgress=yes\r\n", install_.Exe(), "", "WARN progress: ",
+         "[Settings] ShowProgress=yes ([Settings] ShowProgress of the settings file): any other value than 1"},
+#ifdef _WIN32
+        {"events on, their source not registered", ok + "EventLog=1\r\n", install_.Exe(), "", "WARN event-log: ",
+         "source \"Vantor Connector\", which is not registered"},
+#else
+        {"events on, to the system log", ok + printer + "EventLog=2\r\n", install_.Exe(), "/F=Shelf", "", ""},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);

@@ -74,7 +74,7 @@ TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
     for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
                              key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath,
                              key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus,
-                             key::kShowProgress})
+                             key::kShowProgress, key::kEventLog})
         EXPECT_NE(admx.find(std::string("valueName=\"") + name + "\""), std::string::npos) << name;
     EXPECT_NE(admx.find("key=\"SOFTWARE\\Policies\\Vantor\""), std::string::npos);
     for (const std::string& id : ReferencesIn(admx, "string"))
