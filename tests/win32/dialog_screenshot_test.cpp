@@ -73,6 +73,24 @@ std::string ShotPath(const std::string& name) {
     return png;
 }
 
+// Runs the UI driver with `driverArguments` (a command that saves the
+// picture FOLDER\<name>.png, FOLDER being `folder`) on a virtual desktop
+// with room for a window of `cx` x `cy` dialog units, keeps the picture as
+// ShotPath(name), and checks that it holds the whole window.
+void ShootOnDesktop(const std::string& name, int cx, int cy, const std::string& driverArguments,
+                    const std::string& folder) {
+    const std::string png = ShotPath(name);
+    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, cx, cy);
+    const std::string desktop = std::to_string(needed.right + 300) + "x" + std::to_string(needed.bottom + 200);
+    std::string command = "C:\\windows\\explorer.exe /desktop=Vantor" + name + "," + desktop + " \"" +
+                          testsupport::ToolProgram("uidriver") + "\" " + driverArguments;
+    ASSERT_TRUE(RunToTheEnd(command));
+    std::filesystem::copy_file(folder + "\\" + name + ".png", png);
+    const auto [w, h] = PngSize(png);
+    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
+    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
+}
+
 TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     UiTurn turn;
     UiTurn::SetHostFile("[Labels]\r\nApplication=C:\\Host\\labels.exe\r\n");
@@ -130,18 +148,7 @@ TEST(DialogScreenshots, JobsWindowIsPictured) {
     install.RunConnector(job);
     install.RunConnector("/F=Box /D=\"" + install.File("missing.txt") + "\"");
 
-    const std::string png = ShotPath("jobs");
-
-    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, 500, 310);
-    const std::string desktop = std::to_string(needed.right + 200) + "x" + std::to_string(needed.bottom + 160);
-    std::string command = "C:\\windows\\explorer.exe /desktop=VantorJobs," + desktop + " \"" +
-                          testsupport::ToolProgram("uidriver") + "\" shootjobs \"" + install.Exe() +
-                          "\" \"" + install.path() + "\"";
-    ASSERT_TRUE(RunToTheEnd(command));
-    std::filesystem::copy_file(install.File("jobs.png"), png);
-    const auto [w, h] = PngSize(png);
-    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
-    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
+    ShootOnDesktop("jobs", 500, 310, "shootjobs \"" + install.Exe() + "\" \"" + install.path() + "\"", install.path());
 }
 
 // The progress window (Settings/ShowProgress=1) of a three-line job whose
@@ -152,20 +159,11 @@ TEST(DialogScreenshots, ProgressWindowIsPictured) {
     install.WriteIni("[Settings]\r\nShowProgress=1\r\n");
     testsupport::WriteFileBytes(install.File("Tarvel.sleep"), "2");
     testsupport::WriteFileBytes(install.File("job.txt"), "ITEM-100\t2\nITEM-101\t1\nITEM-102\t1\n");
-    const std::string png = ShotPath("progress");
-
-    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, 260, 100);
-    const std::string desktop = std::to_string(needed.right + 300) + "x" + std::to_string(needed.bottom + 200);
     // The job's arguments are one argument of the driver's: quotes escaped.
-    std::string command = "C:\\windows\\explorer.exe /desktop=VantorProgress," + desktop + " \"" +
-                          testsupport::ToolProgram("uidriver") + "\" shootprogress \"" + install.Exe() +
-                          "\" \"" + install.path() + "\" \"/F=C:\\Labels\\Shelf.tvl /D=\\\"" +
-                          install.File("job.txt") + "\\\"\"";
-    ASSERT_TRUE(RunToTheEnd(command));
-    std::filesystem::copy_file(install.File("progress.png"), png);
-    const auto [w, h] = PngSize(png);
-    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
-    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
+    ShootOnDesktop("progress", 260, 100,
+                   "shootprogress \"" + install.Exe() + "\" \"" + install.path() +
+                       "\" \"/F=C:\\Labels\\Shelf.tvl /D=\\\"" + install.File("job.txt") + "\\\"\"",
+                   install.path());
     // Stopped after the line the picture was taken in.
     EXPECT_LT(install.Runs("Tarvel").size(), 3u);
 }
