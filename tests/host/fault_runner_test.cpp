@@ -137,6 +137,8 @@ TEST(FaultRunner, CtrlCInTheTerminalStopsTheJobAfterTheRunningLine) {
     }
     close(terminal);
     if (!WIFEXITED(status)) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 126 && !typed)
+        GTEST_SKIP() << "the pseudo-terminal cannot be made a controlling terminal here";
     ASSERT_TRUE(typed) << screen;
     ASSERT_TRUE(WIFEXITED(status)) << screen;
     EXPECT_EQ(WEXITSTATUS(status), 13) << "stopped\n" << screen;
