@@ -121,12 +121,17 @@ Event EventOf(const JobOutcomeRecorder& job, const ReportContext& context) {
     if (!problem) problem = Problem{"-", "-", "-", "-", "-", "-"};
 
     const Row& row = RowOf(id);
+    std::string outcome = row.outcome;
+    // Lines whose manual printer choice was cancelled count neither way.
+    if (id == kAllPrinted && summary.succeededLines < summary.lines)
+        outcome = "no line failed; the print dialog was cancelled for " +
+                  std::to_string(summary.lines - summary.succeededLines) + " of " + std::to_string(summary.lines);
     const JobStart& start = job.Start();
     Event event;
     event.id = id;
     event.type = row.type;
     event.inserts = {
-        Insert(row.outcome),
+        Insert(outcome),
         Insert(platform::AnsiToUtf8(start.templateName)),
         Insert(platform::AnsiToUtf8(start.dataFile)),
         Insert(platform::AnsiToUtf8(context.user)),

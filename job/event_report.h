@@ -11,7 +11,8 @@
 //   1001  warning      some lines failed, the others printed           1, 2
 //   1006  warning      a record did not reach vantor.ini               1, 2
 //   1007  information  stopped on request before its last line         1, 2
-//   1000  information  every label printed                             2
+//   1000  information  no line failed (every label printed, but for    2
+//                      lines whose print dialog was cancelled)
 //
 // Inserts (%1 ... %16 of the message table, res/vantor_events.mc): outcome,
 // template, data file, user, lines of the job, lines that ran, lines that

@@ -3,6 +3,7 @@
 // job leaves in the system's log.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ TEST(EventReport, EachOutcomeItsIdTypeAndInserts) {
     };
     struct Case {
         const char* name;
-        std::vector<launch::RunnerOutcome> lines;  // one runner a line
+        std::vector<std::optional<launch::RunnerOutcome>> lines;  // one runner a line; none: print dialog cancelled
         bool dataRead, stopped, unsaved;
         uint32_t id;
         LogEntryType type;
@@ -96,6 +97,8 @@ TEST(EventReport, EachOutcomeItsIdTypeAndInserts) {
     const std::vector<Case> cases = {
         {"every label printed", {run(State::Exited), run(State::Exited)}, true, false, false, events::kAllPrinted,
          LogEntryType::Information, "all labels printed", "-|-|-|-|-"},
+        {"a print dialog cancelled", {run(State::Exited), std::nullopt}, true, false, false, events::kAllPrinted,
+         LogEntryType::Information, "no line failed; the print dialog was cancelled for 1 of 2", "-|-|-|-|-"},
         {"a line failed", {run(State::Exited), run(State::Exited, 3)}, true, false, false, events::kSomeFailed,
          LogEntryType::Warning, "some lines failed", "2|label-program|exited|3|-"},
         {"no line printed", {run(State::Exited, 3), run(State::EndUnknown)}, true, false, false,
@@ -130,10 +133,12 @@ TEST(EventReport, EachOutcomeItsIdTypeAndInserts) {
         for (std::size_t i = 0; i < c.lines.size(); ++i) {
             LineDone line;
             line.line = static_cast<int>(i) + 1;
-            line.launch.runners = {c.lines[i]};
+            line.launch.cancelled = !c.lines[i];
+            if (c.lines[i]) line.launch.runners = {*c.lines[i]};
             job.LineFinished(line);
-            ++end.summary.lines;
-            (line.launch.Failed() ? end.summary.failedLines : end.summary.succeededLines)++;
+            ++end.summary.lines;  // counted as the job counts them
+            if (line.launch.Failed()) ++end.summary.failedLines;
+            else if (!line.launch.cancelled) ++end.summary.succeededLines;
         }
         job.JobEnded(end);
         const events::Event event = events::EventOf(job, {"anna", "", "2.0.5.0"});
