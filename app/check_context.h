@@ -56,6 +56,6 @@ void CheckRunners(CheckContext& context);   // run-mode, api-proxy, bartender, l
 void CheckFiles(CheckContext& context);     // templates-folder, template, data-file
 void CheckPrinters(CheckContext& context);  // printers, printer
 void CheckHost(CheckContext& context);      // host-registration, journal (check_files.cpp)
-void CheckNumbers(CheckContext& context);   // time-out, exit-status (check_settings.cpp)
+void CheckNumbers(CheckContext& context);   // time-out, exit-status, progress, event-log (check_settings.cpp)
 
 }  // namespace health

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/check_context.h"
+#include "platform/framework.h"
 #include "job/data_reader.h"
 #include "launch/launch.h"
 #include "platform/platform.h"
@@ -147,6 +148,47 @@ void Values(CheckContext& c) {
     }
 }
 
+// Whether a list of message files ("a.exe;b.dll") names this connector.
+bool NamesThisConnector(const CheckContext& c, const std::string& files) {
+    std::size_t start = 0;
+    while (start <= files.size()) {
+        std::size_t end = files.find(';', start);
+        if (end == std::string::npos) end = files.size();
+        std::string file = files.substr(start, end - start);
+        while (!file.empty() && file.front() == ' ') file.erase(0, 1);
+        while (!file.empty() && file.back() == ' ') file.pop_back();
+        if (platform::SamePathText(file, c.app.ExePath())) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Events are on (`said` says which jobs are reported): where they go, and on
+// Windows whether their source is registered for this connector, without
+// which Event Viewer shows no sentences.
+void EventSource(CheckContext& c, const std::string& said) {
+    const platform::EventSourceState source = platform::EventSourceRegistration();
+    if (!source.applies) {
+        c.Add(Verdict::Ok, "event-log", said + " (ident " + platform::kSyslogIdent + ", facility user).");
+        return;
+    }
+    const std::string inLog = said + ": the Application log, source \"" + platform::kEventSource + "\", ";
+    if (!source.registered)
+        c.Add(Verdict::Warn, "event-log",
+              inLog + "which is not registered: Event Viewer shows the events' values without their "
+                      "sentences. Install the connector with its package, or register the source by hand "
+                      "(administrator's guide, section 11).");
+    else if (source.error.failed())
+        c.Add(Verdict::Warn, "event-log", inLog + "whose registration cannot be read (" + source.error.text + ").");
+    else if (!NamesThisConnector(c, source.messageFile))
+        c.Add(Verdict::Warn, "event-log",
+              inLog + "registered with the message file \"" + source.messageFile + "\", not this connector (" +
+                  c.app.ExePath() + "): Event Viewer shows that file's sentences, or none. Register it for this "
+                                    "connector (administrator's guide, section 11).");
+    else
+        c.Add(Verdict::Ok, "event-log", inLog + "registered for this connector.");
+}
+
 }  // namespace
 
 void CheckSettings(CheckContext& c) {
@@ -156,15 +198,26 @@ void CheckSettings(CheckContext& c) {
 }
 
 void CheckNumbers(CheckContext& c) {
-    // What two hand-kept keys make a job do; a value not read as written has
+    // What the hand-kept keys make a job do; a value not read as written has
     // its own line above.
-    for (const char* name : {key::kRunTimeoutSeconds, key::kExitStatus}) {
-        const settings::KeyRow* row = settings::FindSettingsKey(name);
+    struct Line {
+        const char* key;
+        const char* check;
+    };
+    static constexpr Line kLines[] = {{key::kRunTimeoutSeconds, "time-out"},
+                                      {key::kExitStatus, "exit-status"},
+                                      {key::kShowProgress, "progress"},
+                                      {key::kEventLog, "event-log"}};
+    for (const Line& line : kLines) {
+        const settings::KeyRow* row = settings::FindSettingsKey(line.key);
         const settings::IntReading reading = settings::ReadIntAsWritten(*row, Written(c, *row));
         if (!reading.asWritten) continue;
-        c.Add(Verdict::Ok, name == key::kExitStatus ? "exit-status" : "time-out",
-              Setting(section::kSettings, name) + "=" + std::to_string(reading.actsAs) + " (" + c.SourceOf(name) +
-                  "): " + row->meaning(reading.actsAs) + ".");
+        const std::string said = Setting(section::kSettings, line.key) + "=" + std::to_string(reading.actsAs) +
+                                 " (" + c.SourceOf(line.key) + "): " + row->meaning(reading.actsAs);
+        if (line.key == key::kEventLog && reading.actsAs != 0)
+            EventSource(c, said);
+        else
+            c.Add(Verdict::Ok, line.check, said + ".");
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/health_check.h"
 #include "job/command_line.h"
+#include "job/event_report.h"
 #include "job/job_run.h"
 #include "job/journal.h"
 #include "job/journal_reader.h"
@@ -14,9 +15,11 @@
 #include "settings/store.h"
 #include "ui/config_dialog.h"
 #include "ui/jobs_window.h"
+#include "ui/progress.h"
 
 int ExitStatusOf(const JobSummary& summary) {
     if (!summary.dataRead) return kExitDataFileUnreadable;
+    if (summary.stopped) return kExitStopped;
     if (summary.lines == 0 || (summary.failedLines > 0 && summary.succeededLines == 0))
         return kExitNoLineSucceeded;
     if (summary.failedLines > 0) return kExitSomeLinesFailed;
@@ -51,8 +54,22 @@ void CVantorApp::RunPrintJob(const std::string& commandLine) {
         Interaction().ShowMessage(commandLine, kDebugCaption);
     }
     const std::unique_ptr<JobJournal> journal = OpenJournal(*this);
-    SetEvents(journal.get());
+    std::unique_ptr<JobProgress> progress;
+    if (ReadSettingInt(*this, section::kSettings, key::kShowProgress, defaults::kInt) == showprogress::kShow)
+        progress = CreateJobProgress(*this);
+    // Every listener hears the job and none knows the others. The job's end
+    // reaches them in reverse: the event report first (so that the journal
+    // can still note an event that could not be written), then the progress
+    // window closes, then the journal records the end.
+    JobEventFanOut listeners;
+    const std::unique_ptr<events::EventReport> report = events::OpenEventReport(*this, listeners);
+    listeners.Add(journal.get());
+    listeners.Add(progress.get());
+    listeners.Add(report.get());
+    SetEvents(&listeners);
+    SetWatch(progress.get());
     const JobSummary summary = RunJob(*this, commandLine);
+    SetWatch(nullptr);
     SetEvents(nullptr);
     if (ReadSettingInt(*this, section::kSettings, key::kExitStatus, defaults::kInt) ==
         exitstatus::kReportOutcome)

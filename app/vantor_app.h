@@ -37,9 +37,11 @@ inline constexpr const char* kDebugCaption = "Debug";
 inline constexpr int kExitSomeLinesFailed = 10;     // some lines failed, others printed
 inline constexpr int kExitNoLineSucceeded = 11;     // no line ran successfully (or there was none)
 inline constexpr int kExitDataFileUnreadable = 12;  // the data file could not be read
+inline constexpr int kExitStopped = 13;             // stopped on request before its last line
 
 // The exit code that tells the host what happened in a job: an unreadable
-// data file first, then a job without a successful line (or without any
-// line), then a job with failed lines; 0 when every line's runners exited 0.
-// A line whose manual printer choice was cancelled counts neither way.
+// data file first, then a job stopped on request, then a job without a
+// successful line (or without any line), then a job with failed lines; 0
+// when every line's runners exited 0. A line whose manual printer choice was
+// cancelled counts neither way.
 int ExitStatusOf(const JobSummary& summary);

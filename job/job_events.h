@@ -1,8 +1,10 @@
 // What a job reports as it goes, for whoever keeps an eye on it: the job
-// journal (job/journal.h) or a dry run's plan (job/plan.h). The job does not
-// know where its outcomes go; the application object holds the listener
-// (CAppBase::Events). Each call comes once, in this order: JobStarted, then
-// LineDone for every data line, then JobEnded; Noted as it comes.
+// journal (job/journal.h), a dry run's plan (job/plan.h), the progress window
+// (ui/progress.h). The job does not know where its outcomes go; the
+// application object holds the listener (CAppBase::Events), which may be a
+// JobEventFanOut of several. Each call comes once, in this order: JobStarted,
+// then LineFinished for every data line that ran, then JobEnded; Noted as it
+// comes.
 #pragma once
 
 #include <chrono>
@@ -39,6 +41,9 @@ struct JobSummary {
     int failedLines = 0;     // lines with a runner that did not start, timed out or exited non-zero
     int succeededLines = 0;  // lines whose runners all exited with 0
     bool dataRead = true;    // whether the data file could be read
+    // Whether the job was stopped on request before its last line (the
+    // progress window's Stop, a terminal's Ctrl-C); `lines` then ran.
+    bool stopped = false;
 };
 
 struct JobEnd {
@@ -68,3 +73,24 @@ public:
     virtual void LineFinished(const LineDone&) {}
     virtual void JobEnded(const JobEnd&) {}
 };
+
+// Forwards every event to each listener it holds: start events (JobStarted,
+// Noted, LineFinished) in the order the listeners were added, JobEnded in the
+// reverse order, so that a listener added last sees the job end first (as a
+// window closes before the record of the job's end is written). None of the
+// listeners knows the others.
+class JobEventFanOut final : public JobEvents {
+public:
+    // Adds `listener`, which must outlive the fan-out; null is passed over.
+    void Add(JobEvents* listener);
+    bool Empty() const { return listeners_.empty(); }
+
+    void JobStarted(const JobStart& start) override;
+    void Noted(const JobNote& note) override;
+    void LineFinished(const LineDone& line) override;
+    void JobEnded(const JobEnd& end) override;
+
+private:
+    std::vector<JobEvents*> listeners_;
+};
+

@@ -153,6 +153,11 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     int lastParamIndex = 0;
     int copies = 1;
     for (int line = 0; line < lineCount; ++line) {
+        // Stopped on request: the line that ran last is the job's last.
+        if (app.Watch() && app.Watch()->StopRequested()) {
+            summary.stopped = true;
+            break;
+        }
         // The line's record (Param1..Param20, Copies, Copies_<line>) goes into
         // the settings file as one update, in that order, before its launch.
         std::vector<std::pair<std::string, std::string>> record;

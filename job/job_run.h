@@ -14,7 +14,9 @@ class CAppBase;
 // Template and DataFile as their tokens come; NumLines; then for every line
 // its record Param1..Param20, Copies, Copies_<line> (one update) and whatever
 // its launch records. Reports to the application's events, when it has any.
-// Returns what happened.
+// Before each line asks the application's watch, when it has one, whether
+// to stop: then no further line starts (the summary says so). Returns what
+// happened.
 JobSummary RunJob(CAppBase& app, const std::string& commandLine);
 
 // The copies of one data line.

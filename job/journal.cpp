@@ -14,7 +14,9 @@ long long MillisecondsBetween(std::chrono::system_clock::time_point from,
     return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
 }
 
-const char* OutcomeName(platform::ProcessOutcome::State state) {
+}  // namespace
+
+const char* RunOutcomeName(platform::ProcessOutcome::State state) {
     switch (state) {
     case platform::ProcessOutcome::State::Exited:
         return "exited";
@@ -22,13 +24,13 @@ const char* OutcomeName(platform::ProcessOutcome::State state) {
         return "timed-out";
     case platform::ProcessOutcome::State::EndUnknown:
         return "end-unknown";
+    case platform::ProcessOutcome::State::Ended:
+        return "ended-on-request";
     case platform::ProcessOutcome::State::NotStarted:
         break;
     }
     return "not-started";
 }
-
-}  // namespace
 
 std::string JournalField(const char* name, std::string_view ansiValue) {
     return JournalFieldUtf8(name, platform::AnsiToUtf8(ansiValue));
@@ -73,7 +75,7 @@ static std::string RunFields(const launch::RunnerOutcome& runner) {
                          (runner.unicodeCommandLine.empty()
                               ? JournalField("cmdline", runner.commandLine)
                               : JournalFieldUtf8("cmdline", runner.unicodeCommandLine)) +
-                         JournalField("outcome", OutcomeName(process.state));
+                         JournalField("outcome", RunOutcomeName(process.state));
     if (!runner.neutralised.empty()) fields += JournalField("neutralised", runner.neutralised);
     if (process.state == platform::ProcessOutcome::State::Exited)
         fields += JournalField("exit", std::to_string(process.exitCode));
@@ -105,10 +107,11 @@ void JobJournal::LineRerun(const std::string& jobKey, int line, const launch::Ru
 }
 
 void JobJournal::JobEnded(const JobEnd& end) {
-    Append(end.ended, "job-end",
-           JournalField("lines", std::to_string(end.summary.lines)) +
-               JournalField("failed", std::to_string(end.summary.failedLines)) +
-               JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended))));
+    std::string fields = JournalField("lines", std::to_string(end.summary.lines)) +
+                         JournalField("failed", std::to_string(end.summary.failedLines));
+    if (end.summary.stopped) fields += JournalField("stopped-at", std::to_string(end.summary.lines));
+    fields += JournalField("ms", std::to_string(MillisecondsBetween(end.started, end.ended)));
+    Append(end.ended, "job-end", fields);
 }
 
 void JobJournal::Noted(const JobNote& note) {

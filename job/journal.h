@@ -11,8 +11,9 @@
 //              its names, separated by ", "
 //   run        line, runner (api-proxy, label-program, bartender), cmdline,
 //              outcome (exited, not-started, timed-out, end-unknown;
-//              cancelled when the operator cancelled the print dialog and
-//              nothing started), exit (exited), error (not-started and
+//              ended-on-request when the operator ended it while the job
+//              was stopping; cancelled when the operator cancelled the print
+//              dialog and nothing started), exit (exited), error (not-started and
 //              end-unknown: the system's code and text), reason (instead of
 //              error, for a runner the connector chose not to start: why),
 //              warning (when
@@ -20,7 +21,8 @@
 //              neutralised (the parameters whose values were changed so that a
 //              label program reading its command line as ANSI gets the
 //              arguments a Unicode one gets), ms
-//   job-end    lines, failed, ms
+//   job-end    lines, failed, stopped-at (when the job was stopped on
+//              request: the last line that ran, as lines), ms
 //   rerun      a run started again from the window over the journal, written
 //              by that window's process: of (the "<time> <pid>" of the job's
 //              job-start record), then the fields of a run
@@ -74,6 +76,10 @@ std::string JournalPath(const CAppBase& app);
 // unless absolute), rotated first when it is larger than Settings/JournalMaxKB
 // kilobytes (default 1024); null when JournalFile is missing or empty.
 std::unique_ptr<JobJournal> OpenJournal(const CAppBase& app);
+
+// A process outcome's name in a run record: "exited", "not-started",
+// "timed-out", "end-unknown", "ended-on-request".
+const char* RunOutcomeName(platform::ProcessOutcome::State state);
 
 // One "name=value" field of a record, with its leading tab, the value in
 // UTF-8 and escaped: from ANSI text, or from UTF-8 text as it is.

@@ -51,6 +51,7 @@ RunOutcome OutcomeOf(std::string_view text) {
     if (text == "timed-out") return RunOutcome::TimedOut;
     if (text == "cancelled") return RunOutcome::Cancelled;
     if (text == "end-unknown") return RunOutcome::EndUnknown;
+    if (text == "ended-on-request") return RunOutcome::Ended;
     return RunOutcome::Other;
 }
 
@@ -119,6 +120,7 @@ void CountLines(const Job& job, int& succeeded, int& failed) {
 JobOutcome Job::Outcome() const {
     if (!dataRead) return JobOutcome::DataUnreadable;
     if (!ended) return JobOutcome::NoEnd;
+    if (stoppedAt >= 0) return JobOutcome::Stopped;
     int succeeded = 0, failed = 0;
     CountLines(*this, succeeded, failed);
     // As the exit status counts a job (app/vantor_app.h, ExitStatusOf).
@@ -254,6 +256,7 @@ Book ParseJournal(const std::vector<Source>& sources) {
                 job.ended = true;
                 job.lines = SmallNumberOr(FieldOr(fields, "lines"), job.lines);
                 job.failedLines = SmallNumberOr(FieldOr(fields, "failed"), 0);
+                job.stoppedAt = SmallNumberOr(FieldOr(fields, "stopped-at"), -1);
                 job.ms = NumberOr(FieldOr(fields, "ms"), -1);
                 open.erase(it);
             }

@@ -38,7 +38,7 @@ inline constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
 inline constexpr const char* kRerunKind = "rerun";
 inline constexpr const char* kRerunOfField = "of";
 
-enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, EndUnknown, Other };
+enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, EndUnknown, Ended, Other };
 
 struct Run {
     std::string time;      // when the record was written
@@ -55,9 +55,11 @@ struct Run {
 
     // Whether it ran and exited with 0.
     bool Succeeded() const { return outcome == RunOutcome::Exited && hasExit && exitCode == 0; }
-    // Whether it failed: not started, timed out, or exited with another code.
+    // Whether it failed: not started, timed out, ended on request, or exited
+    // with another code.
     bool Failed() const {
         return outcome == RunOutcome::NotStarted || outcome == RunOutcome::TimedOut ||
+               outcome == RunOutcome::Ended ||
                (outcome == RunOutcome::Exited && !Succeeded()) || outcome == RunOutcome::Other;
     }
     // Whether it can be started again: its command line is in the journal.
@@ -69,6 +71,7 @@ enum class JobOutcome {
     SomeFailed,      // some lines failed, others printed
     NothingPrinted,  // no line printed (or there was none)
     DataUnreadable,  // the data file could not be read
+    Stopped,         // stopped on request before its last line
     NoEnd,           // still running, or ended without its end record
 };
 
@@ -81,6 +84,7 @@ struct Job {
     std::string dataError;
     bool ended = false;
     int failedLines = 0;    // from its end record, or counted from its runs
+    int stoppedAt = -1;     // the last line that ran when it was stopped on request; -1: not stopped
     std::int64_t ms = -1;   // from its end record; -1 without one
     std::vector<Run> runs;  // in the order written; re-runs among them
     std::vector<std::string> notes;  // "about keys: error" of its note records

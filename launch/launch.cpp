@@ -118,6 +118,8 @@ LaunchOutcome LaunchPrintJob(const CAppBase& app, const std::string& templateNam
     const int timeout =
         ReadSettingInt(app, section::kSettings, key::kRunTimeoutSeconds, defaults::kInt);
     job.options.timeoutSeconds = timeout > 0 ? static_cast<uint32_t>(timeout) : 0;
+    // A progress window answers while the runner runs, and may end it.
+    job.options.wait = app.Watch();
 
     LaunchOutcome outcome;
     outcome.templatePath = job.templatePath;

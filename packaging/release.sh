@@ -119,6 +119,12 @@ msi "CREATE TABLE \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\` CHAR(72) NO
 msi "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('UsersChangeSettings', 'VantorIni', 'File', 'D:AI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFW;;;BU)')"
 # The program's file version (wixl leaves it empty).
 msi "UPDATE \`File\` SET \`Version\` = '$VERSION', \`Language\` = '1033' WHERE \`File\` = 'VantorExe'"
+# The event source: EventMessageFile an expandable string (REG_EXPAND_SZ,
+# "#%" in the Registry table), as Windows' own sources write it; and the
+# whole key removed on uninstall ("-" as the name).
+event_key='SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantor Connector'
+msi "UPDATE \`Registry\` SET \`Value\` = '#%[INSTALLDIR]vantor.exe' WHERE \`Component_\` = 'EventSource' AND \`Name\` = 'EventMessageFile'"
+msi "INSERT INTO \`Registry\` (\`Registry\`, \`Root\`, \`Key\`, \`Name\`, \`Component_\`) VALUES ('EventSourceKey', 2, '$event_key', '-', 'EventSource')"
 # A package of the same first three version fields replaces the installed one
 # (msidbUpgradeAttributesVersionMaxInclusive, 512) instead of installing
 # beside it: the product code is new for every build.

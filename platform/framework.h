@@ -21,6 +21,16 @@
 // holds the one its jobs report to.
 class JobEvents;
 
+// Someone watching a running job who may ask it to stop (the progress
+// window, or the terminal the job was started from). The job asks before
+// each line; the runner's wait hands over to it (platform::RunnerWait) so
+// that its window answers while a label program runs.
+class JobWatch : public platform::RunnerWait {
+public:
+    // Whether the job is to stop before its next line.
+    virtual bool StopRequested() = 0;
+};
+
 class CAppBase {
 public:
     // `exePath` is the running executable's full path, `commandLineText` the
@@ -54,6 +64,12 @@ public:
     JobEvents* Events() const { return events_; }
     void SetEvents(JobEvents* events) { events_ = events; }
 
+    // Who watches a job as it runs and may stop it (the progress window);
+    // null for nobody (the default): a job then runs every line, and its
+    // runners are waited for as they always were.
+    JobWatch* Watch() const { return watch_; }
+    void SetWatch(JobWatch* watch) { watch_ = watch; }
+
     // Planning mode: a job plans every step as it would take it, but the
     // settings store writes nothing and the launch starts nothing and asks
     // nobody (a dry run).
@@ -72,6 +88,7 @@ private:
     std::string commandLineText_;
     platform::Interaction& interaction_;
     JobEvents* events_ = nullptr;
+    JobWatch* watch_ = nullptr;
     bool planning_ = false;
     int exitCode_ = 0;
 };

@@ -11,6 +11,8 @@
 //   3. data files                7. reports
 //   4. text in the ANSI code page 8. interaction with a person
 //   9. looking at an installation (reads only)
+//  10. the terminal a job was started from
+//  11. the system's log
 #pragma once
 
 #include <chrono>
@@ -234,12 +236,34 @@ bool UserName(std::string& name);
 // The id of this process.
 uint32_t ProcessId();
 
+// Someone who keeps a window or a terminal line up to date while a runner
+// runs (the progress window), on the thread that waits for the runner.
+class RunnerWait {
+public:
+    virtual ~RunnerWait() = default;
+    // Called while the runner runs: on Win32 at once whenever a message for
+    // the waiting thread arrives, so that its windows paint and answer
+    // (the wait is MsgWaitForMultipleObjectsEx), and at least every
+    // kRunnerWaitTickMs on both platforms. Returns true to end the runner
+    // now, together with the processes it started, as the time-out does.
+    virtual bool WhileRunning() = 0;
+};
+
+// The longest time between two WhileRunning calls, in milliseconds.
+inline constexpr uint32_t kRunnerWaitTickMs = 250;
+
 // How a process is run.
 struct RunOptions {
     // Seconds the process may run; 0 waits without limit. When the time is
     // up, the process is ended together with the processes it started
     // (Win32: a job object; POSIX: its own process group).
     uint32_t timeoutSeconds = 0;
+    // Called while the process runs (see RunnerWait); null for a plain wait.
+    // With one, the process is started so that it can be ended together with
+    // the processes it starts, as with a time-out (Win32: a job object;
+    // POSIX: a process group of its own, which also keeps a terminal's
+    // Ctrl-C from reaching it).
+    RunnerWait* wait = nullptr;
 };
 
 // What became of a process run.
@@ -249,6 +273,7 @@ struct ProcessOutcome {
                      // system's text with the program's path for its "%1")
         Exited,      // it ended by itself: `exitCode`
         TimedOut,    // it ran past the time-out and was ended
+        Ended,       // it was ended on request (RunnerWait), before it ended by itself
         EndUnknown,  // it started, but how it ended could not be read: `error`
                      // says why; a failure, never taken for exit 0
     };
@@ -435,5 +460,55 @@ SystemError TryMayExecute(const std::string& path);
 // Whether the programs this build starts are Windows programs (PE images):
 // Win32 true; POSIX false (it starts the system's own programs and scripts).
 bool StartsWindowsPrograms();
+
+// ------------------------------------- 10. the terminal a job was started from
+
+// The width in columns of the terminal that standard error is, or 0 when it
+// is no terminal (a file, a pipe, nothing). Win32: always 0 (a GUI program
+// has no console of its own).
+int StandardErrorColumns();
+
+// Writes `text` to standard error unchanged, at once.
+void WriteStandardError(std::string_view text);
+
+// From now on, the system's requests to stop the program (POSIX: SIGINT, as
+// a terminal's Ctrl-C sends it, and SIGTERM) do not end it: they are
+// counted, for the job to stop after its current line. Win32: nothing (no
+// such request reaches a GUI program; its window asks instead).
+void CountStopRequests();
+
+// How many such requests came since CountStopRequests.
+int StopRequests();
+
+// ------------------------------------------------------- 11. the system's log
+
+enum class LogEntryType { Information, Warning, Error };
+
+// The source the connector's entries carry in the Application log, and the
+// name it has in the system log on POSIX.
+inline constexpr const char* kEventSource = "Vantor Connector";
+inline constexpr const char* kSyslogIdent = "vantor";
+
+// Writes one entry to the system's log. Win32: an event of source
+// kEventSource in the Application log (RegisterEventSourceW, ReportEventW)
+// with `eventId`, the type and `inserts` (UTF-8, as the message table's
+// %1, %2, ...); the message table's sentence is not needed here: Event Viewer
+// finds it through the source's registration. POSIX: syslog(3) with ident
+// kSyslogIdent, facility LOG_USER, priority LOG_INFO, LOG_WARNING or LOG_ERR
+// by `type`, and `text` (UTF-8, the sentence with its inserts). Returns the
+// system's error when the entry could not be written (POSIX: the log socket
+// could not be reached, where that can be told).
+SystemError WriteSystemLog(LogEntryType type, uint32_t eventId, const std::vector<std::string>& inserts,
+                           const std::string& text);
+
+// How the event source is registered (Win32: the key
+// HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\<kEventSource>).
+struct EventSourceState {
+    bool applies = true;       // false on POSIX: there is no registration
+    bool registered = false;   // the key is there
+    std::string messageFile;   // its EventMessageFile, environment variables expanded ("" when none)
+    SystemError error;         // why the key could not be read, when it is there but unreadable
+};
+EventSourceState EventSourceRegistration();
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_VANTOR_DIALOG 102
 #define IDD_JOBS 103
+#define IDD_PROGRESS 104
 #define IDR_MAINFRAME 128
 
 // The system-menu command of the About entry
@@ -68,3 +69,12 @@
 #define IDC_JOBS_COPY 1105          // "Copy": the selected job as text on the clipboard
 #define IDC_JOBS_RUN_AGAIN 1106     // "Run line again"
 #define IDC_JOBS_WHAT_TO_DO 1107    // what to do about the selected run, when it went wrong
+
+// Progress of a long job (template 104, Settings/ShowProgress=1); its Stop
+// button is IDCANCEL, so that Escape and the close box stop the job too.
+#define IDC_PROGRESS_TEMPLATE 1200  // the template's name
+#define IDC_PROGRESS_DATAFILE 1201  // the data file's path
+#define IDC_PROGRESS_LABEL 1202     // "Label N of M", or that the job is stopping
+#define IDC_PROGRESS_BAR 1203       // progress bar: the lines done of all
+#define IDC_PROGRESS_TIME 1204      // time elapsed and an estimate of the time left
+#define IDC_PROGRESS_END_NOW 1205   // "End it now": shown when the running line outlasts a Stop

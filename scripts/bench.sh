@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what the benchmarks need and prints their table: job throughput
-# against the bare process-run floor, start-up, the recent jobs view over a
+# against the bare process-run floor, the cost per line of the journal and of
+# the progress window, start-up, the recent jobs view over a
 # 10 MB journal, and (host build) peak memory.
 # These are measurements, not tests: targets are printed as PASS or MISS and
 # the script fails only when a build or a run fails.

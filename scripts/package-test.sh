@@ -80,7 +80,7 @@ build_and_check() {
   local listing
   listing="$(unzip -Z1 "$ZIP" | sort | tr '\n' ' ')"
   local n="vantor-$VERSION"
-  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/images/jobs.png $n/policy/ $n/policy/en-US/ $n/policy/en-US/vantor.adml $n/policy/vantor.admx $n/vantor.exe $n/vantor.sample.ini " ] ||
+  [ "$listing" = "$n/ $n/admin-guide.md $n/images/ $n/images/about.png $n/images/dialog.png $n/images/jobs.png $n/images/progress-144dpi.png $n/images/progress.png $n/policy/ $n/policy/en-US/ $n/policy/en-US/vantor.adml $n/policy/vantor.admx $n/vantor.exe $n/vantor.sample.ini " ] ||
     fail "the zip holds: $listing"
   xmllint --noout "$stage/policy/vantor.admx" "$stage/policy/en-US/vantor.adml" ||
     fail "the Group Policy template is not well-formed XML"
@@ -113,6 +113,18 @@ reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]+/, ""); print; exit }'
 }
+# reg_type KEY NAME: the value's type (REG_SZ, REG_EXPAND_SZ, ...), or nothing.
+reg_type() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { print $2; exit }'
+}
+# The event source the package registers for the connector's job events.
+EVENT_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vantor Connector'
+# event_source_registered: fails unless the source names the installed vantor.exe.
+event_source_registered() {
+  [ "$(reg_type "$EVENT_KEY" EventMessageFile)" = REG_EXPAND_SZ ] &&
+    [ "$(reg_value "$EVENT_KEY" EventMessageFile)" = "${FOLDER}vantor.exe" ] &&
+    [ "$(reg_value "$EVENT_KEY" TypesSupported)" = 0x7 ]
+}
 # msiexec ARGS...: its exit code (Wine's msiexec reports a refused install
 # with a non-zero code other than Windows' 1603).
 msiexec_rc() { local rc=0; wine msiexec "$@" >/dev/null 2>&1 || rc=$?; echo "$rc"; }
@@ -133,7 +145,7 @@ in_wine() {
   local rc
   rc="$(msiexec_rc /i "$(winpath "$OLD_MSI")" /qn "INSTALLDIR=$FOLDER" /l*v "$(winpath "$T/install.log")")"
   [ "$rc" = 0 ] || fail "install of $OLD ended with $rc (log: $T/install.log)"
-  for f in vantor.exe vantor.ini vantor.sample.ini vantor-guide/admin-guide.md vantor-guide/images/dialog.png vantor-guide/images/jobs.png; do
+  for f in vantor.exe vantor.ini vantor.sample.ini vantor-guide/admin-guide.md vantor-guide/images/dialog.png vantor-guide/images/jobs.png vantor-guide/images/progress.png vantor-guide/images/progress-144dpi.png; do
     [ -f "$dir/$f" ] || fail "install left no $f in $FOLDER"
   done
   cmp -s "$dir/vantor.exe" "$BUILD/tools/vantor_previous.exe" || fail "the installed vantor.exe is not $OLD's"
@@ -152,7 +164,8 @@ in_wine() {
   local shortcut
   shortcut="$(find "$WINEPREFIX/drive_c" -name 'Priority - Tarvel Connector.lnk' | head -1)"
   [ -n "$shortcut" ] || fail "no Start-menu shortcut"
-  ok "silent install of $OLD into $FOLDER: files, remembered folder, Add/Remove entry, shortcut"
+  event_source_registered || fail "the event source is not registered for ${FOLDER}vantor.exe"
+  ok "silent install of $OLD into $FOLDER: files, remembered folder, Add/Remove entry, shortcut, event source"
 
   # An administrator's change to the settings, which the upgrade must keep
   # (and the job below then uses).
@@ -171,7 +184,8 @@ in_wine() {
   [ -z "$(reg_value "$UNINSTALL_KEY\\$old_code" DisplayVersion)" ] || fail "$OLD is still registered"
   [ "$(reg_value "$REMEMBERED_KEY" InstallDir)" = "$FOLDER" ] || fail "the upgrade forgot the folder"
   [ -z "$(find "$WINEPREFIX/drive_c" -path '*/Tarvel/vantor.exe')" ] || fail "the upgrade went to the default folder"
-  ok "upgrade $OLD -> $VERSION: same folder, vantor.ini kept byte for byte, signed program installed"
+  event_source_registered || fail "the upgrade lost the event source"
+  ok "upgrade $OLD -> $VERSION: same folder, vantor.ini kept byte for byte, signed program installed, event source kept"
 
   # One print job through the installed program, with an exact command line:
   # the 32-bit program needs Wine's 32-bit loader.
@@ -190,6 +204,17 @@ in_wine() {
     fail "Tarvel.exe got another command line: $(grep '^cmdline=' "$dir/Tarvel.log" | head -1)"
   grep -q '^\[LastJob\]' "$dir/vantor.ini" || fail "the job left no [LastJob] in the installed vantor.ini"
   ok "a job through the installed, signed vantor.exe started Tarvel.exe once per data line"
+
+  # Its health check, with job events turned on, finds the source registered
+  # for it (standard output redirected: the report goes there).
+  cp "$dir/vantor.ini" "$T/vantor.ini.before-check"
+  sed -i 's/^\[Settings\]\r$/[Settings]\r\nEventLog=1\r/' "$dir/vantor.ini"
+  printf '%s' "\"${FOLDER}vantor.exe\" /CHECK" > "$job/check-line.txt"
+  wine "$BUILD/tools/launch_exact.exe" "$(winpath "$job/check-line.txt")" > "$T/check.txt" 2>/dev/null || true
+  grep -q '^OK   event-log: .*source "Vantor Connector", registered for this connector\.' "$T/check.txt" ||
+    fail "the health check does not find the event source registered: $(grep event-log "$T/check.txt")"
+  cp "$T/vantor.ini.before-check" "$dir/vantor.ini"
+  ok "the installed vantor.exe /CHECK finds its event source registered for it"
   fi
 
   # Downgrade: refused, nothing changes.
@@ -212,7 +237,8 @@ in_wine() {
   [ ! -e "$shortcut" ] || fail "removal left the Start-menu shortcut"
   [ -z "$(reg_value "$REMEMBERED_KEY" InstallDir)" ] || fail "removal left the registry value"
   [ -z "$(reg_value "$UNINSTALL_KEY\\$new_code" DisplayVersion)" ] || fail "removal left the Add/Remove entry"
-  ok "removal by product code: only vantor.ini left, unchanged; shortcut and registry entries gone"
+  ! wine reg query "$EVENT_KEY" >/dev/null 2>&1 || fail "removal left the event source's key"
+  ok "removal by product code: only vantor.ini left, unchanged; shortcut, registry entries and event source gone"
 
   cmp -s "$host_file" "$T/tabula.before" || fail "c:\\windows\\tabula.ini was changed"
   ok "c:\\windows\\tabula.ini untouched"

@@ -102,12 +102,12 @@ cp932_tests="$(count_of "$logs/cp932.log")"
 
 step "$windows dialog tests again at 144 DPI"
 # The same dialogs, larger: layout, columns, screenshots (dialog-144dpi.png).
-rm -f "build/$windows/screenshots/dialog-144dpi.png" "build/$windows/screenshots/jobs-144dpi.png"
+rm -f "build/$windows/screenshots/"{dialog,jobs,progress}-144dpi.png
 scripts/at-dpi.sh 144 ctest --preset "$windows" -j1 \
-  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|JobsWindow|ManualPrinterWin32)\.' 2>&1 |
+  -R '^(AboutBox|ConfigDialog[A-Za-z]*|DialogScreenshots|HostConfigQuestion|JobsWindow|ManualPrinterWin32|ProgressWin32)\.' 2>&1 |
   tee "$logs/dpi144.log"
 dpi_tests="$(count_of "$logs/dpi144.log")"
-for shot in dialog jobs; do
+for shot in dialog jobs progress; do
   test -f "build/$windows/screenshots/$shot-144dpi.png" || { echo "the $shot window did not run at 144 DPI" >&2; exit 1; }
 done
 

@@ -26,6 +26,8 @@ inline constexpr const char* kJournalFile = "JournalFile";              // text:
 inline constexpr const char* kJournalMaxKB = "JournalMaxKB";            // integer: rotation size
 inline constexpr const char* kRunTimeoutSeconds = "RunTimeoutSeconds";  // integer: 0 waits without limit
 inline constexpr const char* kExitStatus = "ExitStatus";                // integer: 1 reports the job's outcome
+inline constexpr const char* kShowProgress = "ShowProgress";            // integer: 1 shows a long job's progress
+inline constexpr const char* kEventLog = "EventLog";                    // integer: 1 problem jobs, 2 every job to the system's log
 
 // Section LastJob: the record of the last print job, written by a job.
 inline constexpr const char* kCmdLine = "CmdLine";
@@ -80,6 +82,21 @@ enum class RunApiType : int {
 namespace exitstatus {
 inline constexpr int kReportOutcome = 1;
 }  // namespace exitstatus
+
+// Settings/ShowProgress: only exactly kShow shows the progress of a job of
+// more than one line (a window; on the host build a line on a terminal) and
+// lets it be stopped after its current line.
+namespace showprogress {
+inline constexpr int kShow = 1;
+}  // namespace showprogress
+
+// Settings/EventLog: which jobs leave an entry in the system's log (the
+// Application event log; on the host build syslog). Any other value than
+// these behaves as 0: none.
+namespace eventlog {
+inline constexpr int kProblems = 1;  // jobs that did not print every label, or kept no record
+inline constexpr int kEveryJob = 2;
+}  // namespace eventlog
 
 // Settings/MsgBoxDebug: only exactly kShowDebugBox shows the box in a job.
 namespace msgboxdebug {

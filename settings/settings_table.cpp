@@ -63,6 +63,23 @@ constexpr KeyRow kKeys[] = {
          return v == exitstatus::kReportOutcome ? "a job's exit code tells the host what happened"
                                                 : "a job's exit code is 0 whatever happened";
      }},
+    {key::kShowProgress, Kind::Integer, false, true, 0, "0 (off) or 1 (on)",
+     [](int v) { return v == 0 || v == 1; },
+     [](int v) { return v == showprogress::kShow ? v : 0; },
+     [](int v) -> std::string {
+         return v == showprogress::kShow
+                    ? "jobs of more than one line show their progress after a moment and can be stopped after a label"
+                    : "jobs show no progress";
+     }},
+    {key::kEventLog, Kind::Integer, false, true, 0,
+     "0 (off), 1 (jobs that did not print every label) or 2 (every job)",
+     [](int v) { return v >= 0 && v <= 2; },
+     [](int v) { return v == eventlog::kProblems || v == eventlog::kEveryJob ? v : 0; },
+     [](int v) -> std::string {
+         return v == eventlog::kEveryJob   ? "every job is reported in the system's log"
+                : v == eventlog::kProblems ? "jobs that did not print every label are reported in the system's log"
+                                           : "no job is reported in the system's log";
+     }},
 };
 
 }  // namespace

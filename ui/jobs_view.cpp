@@ -88,12 +88,19 @@ std::string Table(const JobsColumn (&columns)[N], const std::vector<std::vector<
 
 }  // namespace
 
+std::string OutcomeText(const journal::Job& job) {
+    if (job.Outcome() == journal::JobOutcome::Stopped)
+        return "stopped on request after line " + std::to_string(job.stoppedAt);
+    return JobOutcomeText(job.Outcome());
+}
+
 const char* JobOutcomeText(journal::JobOutcome outcome) {
     switch (outcome) {
         case journal::JobOutcome::AllPrinted: return "all printed";
         case journal::JobOutcome::SomeFailed: return "some lines failed";
         case journal::JobOutcome::NothingPrinted: return "nothing printed";
         case journal::JobOutcome::DataUnreadable: return "data file unreadable";
+        case journal::JobOutcome::Stopped: return "stopped on request";
         case journal::JobOutcome::NoEnd: return "still running or ended without its end record";
     }
     return "?";
@@ -106,6 +113,7 @@ const char* RunOutcomeText(journal::RunOutcome outcome) {
         case journal::RunOutcome::TimedOut: return "timed out";
         case journal::RunOutcome::Cancelled: return "cancelled";
         case journal::RunOutcome::EndUnknown: return "end unknown";
+        case journal::RunOutcome::Ended: return "ended on request";
         case journal::RunOutcome::Other: break;
     }
     return "";
@@ -119,7 +127,7 @@ std::vector<std::string> JobRow(const journal::Job& job) {
             std::to_string(job.lines),
             std::to_string(job.failedLines),
             Duration(job.ms),
-            JobOutcomeText(job.Outcome())};
+            OutcomeText(job)};
 }
 
 std::vector<std::string> RunRow(const journal::Run& run) {

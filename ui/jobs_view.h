@@ -34,7 +34,8 @@ inline constexpr JobsColumn kRunColumns[] = {
 std::vector<std::string> JobRow(const journal::Job& job);
 std::vector<std::string> RunRow(const journal::Run& run);
 
-// The outcome texts.
+// The outcome texts; a job's says after which line it was stopped.
+std::string OutcomeText(const journal::Job& job);
 const char* JobOutcomeText(journal::JobOutcome outcome);
 const char* RunOutcomeText(journal::RunOutcome outcome);
 

@@ -64,6 +64,10 @@ std::string RunWhatToDo(std::string_view runner, journal::RunOutcome outcome, bo
         return Program + " did not end within [Settings] RunTimeoutSeconds and was ended. Most often it waits on "
                "a window of its own (a message, a printer or licence prompt) that nobody sees, since runners run "
                "hidden: run its command line by hand to see what it shows, or raise RunTimeoutSeconds.";
+    case journal::RunOutcome::Ended:
+        return "The clerk ended " + program +
+               " from the progress window while it ran, so this label may be missing or only part printed: "
+               "look at the printer, and run the line again if it is missing.";
     case journal::RunOutcome::EndUnknown:
         return "The system could not tell how " + program +
                " ended, so the label may or may not have printed: look at the printer, and run the line again "

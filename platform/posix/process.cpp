@@ -66,14 +66,22 @@ std::string AnsiFormOfUnicodeLine(std::string_view utf8) {
 
 namespace {
 
-enum class WaitResult { Ended, TimedOut, Lost };
+enum class WaitResult { Ended, TimedOut, EndRequested, Lost };
+
+long long MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
 
 // Waits for `pid` to end, at most until `deadline` (monotonic milliseconds;
-// negative: no limit). Ended with its wait status; Lost, with `error` set, when
-// the system cannot say how it ended (ECHILD: a parent that ignores SIGCHLD
-// has its children reaped for it).
-WaitResult WaitUntil(pid_t pid, long long deadline, int& status, int& error) {
-    if (deadline < 0) {
+// negative: no limit), calling `watcher` at least every kRunnerWaitTickMs
+// when there is one. Ended with its wait status; EndRequested when the
+// watcher asked to end it; Lost, with `error` set, when the system cannot say
+// how it ended (ECHILD: a parent that ignores SIGCHLD has its children reaped
+// for it).
+WaitResult WaitUntil(pid_t pid, long long deadline, RunnerWait* watcher, int& status, int& error) {
+    if (deadline < 0 && watcher == nullptr) {
         while (waitpid(pid, &status, 0) < 0) {
             if (errno == EINTR) continue;
             error = errno;
@@ -82,9 +90,12 @@ WaitResult WaitUntil(pid_t pid, long long deadline, int& status, int& error) {
         return WaitResult::Ended;
     }
     // A descriptor that becomes readable when the process ends, where the
-    // kernel has one; otherwise a look every few milliseconds.
+    // kernel has one; otherwise a look every few milliseconds. A signal
+    // (a terminal's Ctrl-C) cuts the poll short, so the watcher hears of it
+    // at once.
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     WaitResult result = WaitResult::Ended;
+    long long nextTick = MonotonicMs();
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
@@ -93,18 +104,26 @@ WaitResult WaitUntil(pid_t pid, long long deadline, int& status, int& error) {
             result = WaitResult::Lost;
             break;
         }
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long left = deadline - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
+        const long long now = MonotonicMs();
+        if (watcher && now >= nextTick) {
+            if (watcher->WhileRunning()) {
+                result = WaitResult::EndRequested;
+                break;
+            }
+            nextTick = MonotonicMs() + kRunnerWaitTickMs;
+        }
+        long long left = deadline < 0 ? 1000 : deadline - now;
         if (left <= 0) {
             result = WaitResult::TimedOut;
             break;
         }
+        if (left > 1000) left = 1000;
+        if (watcher && nextTick - now < left) left = nextTick - now > 0 ? nextTick - now : 1;
         if (pidfd >= 0) {
             pollfd p{pidfd, POLLIN, 0};
-            poll(&p, 1, static_cast<int>(left < 1000 ? left : 1000));
+            poll(&p, 1, static_cast<int>(left));
         } else {
-            const timespec pause{0, 5 * 1000000};
+            const timespec pause{0, (left < 5 ? left : 5) * 1000000};
             nanosleep(&pause, nullptr);
         }
     }
@@ -138,11 +157,12 @@ ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& o
     std::string ownVariable;
     std::vector<char*> envp = posix::ChildEnvironment(commandLine, ownVariable);
 
-    // With a time-out, the runner leads a process group of its own, so that
-    // it can be ended together with the processes it started.
+    // With a time-out or a watcher, the runner leads a process group of its
+    // own, so that it can be ended together with the processes it started
+    // (and a terminal's Ctrl-C, sent to the connector's group, misses it).
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    if (options.timeoutSeconds > 0) {
+    if (options.timeoutSeconds > 0 || options.wait) {
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);
     }
@@ -155,19 +175,18 @@ ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& o
     if (error != 0) return notStarted(error);
 
     long long deadline = -1;
-    if (options.timeoutSeconds > 0) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + options.timeoutSeconds * 1000LL;
-    }
+    if (options.timeoutSeconds > 0) deadline = MonotonicMs() + options.timeoutSeconds * 1000LL;
     int status = 0;
     int waitError = 0;
-    switch (WaitUntil(pid, deadline, status, waitError)) {
+    const WaitResult waited = WaitUntil(pid, deadline, options.wait, status, waitError);
+    switch (waited) {
     case WaitResult::TimedOut:
+    case WaitResult::EndRequested:
         kill(-pid, SIGKILL);  // the runner and its process group
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        outcome.state = ProcessOutcome::State::TimedOut;
+        outcome.state = waited == WaitResult::TimedOut ? ProcessOutcome::State::TimedOut
+                                                       : ProcessOutcome::State::Ended;
         outcome.ended = std::chrono::system_clock::now();
         return outcome;
     case WaitResult::Lost:

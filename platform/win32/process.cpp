@@ -38,12 +38,51 @@ namespace {
 
 // The exit code a runner that ran past its time-out is ended with.
 constexpr UINT kTimedOutExitCode = WAIT_TIMEOUT;
+// ... and one ended on request (ERROR_CANCELLED).
+constexpr UINT kEndedExitCode = 1223;
 
 // Sets the job's kill-on-close limit, or lifts it.
 bool KillOnClose(HANDLE job, bool kill) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = kill ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
     return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) != FALSE;
+}
+
+enum class Waited { Ended, TimedOut, EndRequested, Failed };
+
+// Waits for `process` for at most `timeoutMs` (INFINITE: no limit). With a
+// watcher the wait also wakes for every message that reaches this thread's
+// queue, and at least every kRunnerWaitTickMs, and hands over to the watcher
+// (which answers its window's messages); the time left is worked out again
+// at every wake, from one deadline. Failed, with `error`, when the wait
+// itself failed.
+Waited WaitForProcess(HANDLE process, DWORD timeoutMs, RunnerWait* watcher, DWORD& error) {
+    if (watcher == nullptr) {
+        const DWORD waited = WaitForSingleObject(process, timeoutMs);
+        if (waited == WAIT_OBJECT_0) return Waited::Ended;
+        if (waited == WAIT_TIMEOUT) return Waited::TimedOut;
+        error = waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE;
+        return Waited::Failed;
+    }
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        DWORD wait = kRunnerWaitTickMs;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG spent = GetTickCount64() - start;
+            if (spent >= timeoutMs) return Waited::TimedOut;
+            if (timeoutMs - spent < wait) wait = static_cast<DWORD>(timeoutMs - spent);
+        }
+        // MWMO_INPUTAVAILABLE: messages already in the queue wake it too,
+        // not only those that arrive during the wait.
+        const DWORD waited =
+            MsgWaitForMultipleObjectsEx(1, &process, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (waited == WAIT_OBJECT_0) return Waited::Ended;
+        if (waited != WAIT_OBJECT_0 + 1 && waited != WAIT_TIMEOUT) {
+            error = waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE;
+            return Waited::Failed;
+        }
+        if (watcher->WhileRunning()) return Waited::EndRequested;
+    }
 }
 
 }  // namespace
@@ -63,12 +102,13 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     startupW.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
 
-    // With a time-out the runner goes into a job object, so that it can be
-    // ended together with the processes it starts: it is started suspended,
-    // put in the job, then let run. Without one it starts as it always did.
+    // With a time-out or a watcher the runner goes into a job object, so
+    // that it can be ended together with the processes it starts: it is
+    // started suspended, put in the job, then let run. Without either it
+    // starts as it always did.
     HANDLE job = nullptr;
     DWORD flags = 0;
-    if (options.timeoutSeconds > 0) {
+    if (options.timeoutSeconds > 0 || options.wait) {
         job = CreateJobObjectA(nullptr, nullptr);
         if (job && KillOnClose(job, true)) flags = CREATE_SUSPENDED;
     }
@@ -108,20 +148,20 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     DWORD wait = INFINITE;
     if (options.timeoutSeconds > 0)
         wait = options.timeoutSeconds >= 4000000u ? INFINITE - 1 : options.timeoutSeconds * 1000u;
-    const DWORD waited = WaitForSingleObject(process.hProcess, wait);
+    DWORD error = 0;
+    const Waited waited = WaitForProcess(process.hProcess, wait, options.wait, error);
     DWORD code = 0;
-    if (waited == WAIT_TIMEOUT) {
+    if (waited == Waited::TimedOut || waited == Waited::EndRequested) {
+        const UINT ending = waited == Waited::TimedOut ? kTimedOutExitCode : kEndedExitCode;
         if (inJob)
-            TerminateJobObject(job, kTimedOutExitCode);
+            TerminateJobObject(job, ending);
         else
-            TerminateProcess(process.hProcess, kTimedOutExitCode);
+            TerminateProcess(process.hProcess, ending);
         WaitForSingleObject(process.hProcess, 10000);
-        outcome.state = ProcessOutcome::State::TimedOut;
+        outcome.state = waited == Waited::TimedOut ? ProcessOutcome::State::TimedOut
+                                                   : ProcessOutcome::State::Ended;
     } else {
-        DWORD error = 0;
-        if (waited != WAIT_OBJECT_0)
-            error = waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE;
-        else if (!GetExitCodeProcess(process.hProcess, &code))
+        if (waited == Waited::Ended && !GetExitCodeProcess(process.hProcess, &code))
             error = GetLastError();
         if (error != 0) {
             // How it ended cannot be read: never taken for exit 0.
@@ -135,7 +175,8 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     // Helpers a label program leaves running on purpose survive, as they do
     // without a time-out, unless the limit cannot be lifted: then closing the
     // job ends them, and the outcome says so.
-    if (inJob && outcome.state != ProcessOutcome::State::TimedOut && !KillOnClose(job, false)) {
+    if (inJob && outcome.state != ProcessOutcome::State::TimedOut &&
+        outcome.state != ProcessOutcome::State::Ended && !KillOnClose(job, false)) {
         const DWORD error = GetLastError();
         outcome.warning = "helpers ended with it: the kill-on-close limit could not be lifted (" +
                           std::to_string(error) + " " + SystemErrorText(error) + ")";

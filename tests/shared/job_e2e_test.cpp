@@ -726,6 +726,14 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
           {notInstalled, printersKnown ? "correct the policy " : "cannot be looked up"},
           {"FAIL data-file: ", install_.File("folder.txt") + " is a folder, not a file."},
           {"FAIL data-file: ", "the path it passes with /D="}}},
+        {"progress value not read as written", ok + "ShowProgress=yes\r\n", install_.Exe(), "",
+         {{"WARN value: ", "[Settings] ShowProgress is \"yes\""}, {"WARN value: ", "takes it as 0 (jobs show no progress)"}}},
+#ifdef _WIN32
+        {"events on, their source not registered", ok + "EventLog=1\r\n", install_.Exe(), "",
+         {{"WARN event-log: ", "source \"Vantor Connector\", which is not registered"}}},
+#else
+        {"events on, to the system log", ok + printer + "EventLog=2\r\n", install_.Exe(), "/F=Shelf", {}},
+#endif
     };
 #ifdef _WIN32
     cases.push_back({"a printer of one terminal-server session", ok + "Printer=Vantor Dock (redirected 5)\r\n",

@@ -114,6 +114,12 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
              Rec(kT1, "7", "note\tabout=data-without-mark\tdetail=C:\\job.txt looks like UTF-16%0D") +
              Rec(kT1, "7", "job-end\tlines=2\tfailed=0\tms=1"),
          "[Shelf all printed 2/0] {data-without-mark: C:\\job.txt looks like UTF-16\r}\n"},
+        {"stopped on request, the running line ended on request", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) +
+             Rec(kT1, "7", "run\tline=2\trunner=label-program\tcmdline=b\toutcome=ended-on-request\tms=9") +
+             Rec(kT1, "7", "job-end\tlines=2\tfailed=1\tstopped-at=2\tms=20"),
+         "[Shelf stopped on request after line 2 2/1] (1 label-program exited 0 \"T.exe\" a) "
+         "(2 label-program ended on request b)\n"},
         {"CR LF line ends of a hand-edited copy", "",
          Rec(kT1, "7", kStart + "\r") + Rec(kT1, "7", "job-end\tlines=0\tfailed=0\tms=1\r"),
          "[Shelf nothing printed 0/0]\n"},

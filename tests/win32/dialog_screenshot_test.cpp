@@ -51,6 +51,46 @@ bool RunToTheEnd(std::string command) {
     return ended;
 }
 
+// The path of picture `name`: build/<folder>/screenshots/<name>.png, or at
+// another DPI than 96 <name>-<dpi>dpi.png. Removed first.
+std::string ShotPath(const std::string& name) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    // (Names built by appending: GCC 12 warns wrongly about chained +.)
+    std::string png = testsupport::BuildDir();
+    png += "\\screenshots";
+    std::filesystem::create_directories(png);
+    png += "\\";
+    png += name;
+    if (dpi != 96) {
+        png += "-";
+        png += std::to_string(dpi);
+        png += "dpi";
+    }
+    png += ".png";
+    std::filesystem::remove(png);
+    return png;
+}
+
+// Runs the UI driver with `driverArguments` (a command that saves the
+// picture FOLDER\<name>.png, FOLDER being `folder`) on a virtual desktop
+// with room for a window of `cx` x `cy` dialog units, keeps the picture as
+// ShotPath(name), and checks that it holds the whole window.
+void ShootOnDesktop(const std::string& name, int cx, int cy, const std::string& driverArguments,
+                    const std::string& folder) {
+    const std::string png = ShotPath(name);
+    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, cx, cy);
+    const std::string desktop = std::to_string(needed.right + 300) + "x" + std::to_string(needed.bottom + 200);
+    std::string command = "C:\\windows\\explorer.exe /desktop=Vantor" + name + "," + desktop + " \"" +
+                          testsupport::ToolProgram("uidriver") + "\" " + driverArguments;
+    ASSERT_TRUE(RunToTheEnd(command));
+    std::filesystem::copy_file(folder + "\\" + name + ".png", png);
+    const auto [w, h] = PngSize(png);
+    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
+    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
+}
+
 TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
     UiTurn turn;
     UiTurn::SetHostFile("[Labels]\r\nApplication=C:\\Host\\labels.exe\r\n");
@@ -66,27 +106,8 @@ TEST(DialogScreenshots, DialogAndAboutBoxArePictured) {
         "[Settings]\r\nPrinter=Zebra ZT410\r\nMsgBoxDebug=0\r\nCopiesType=1\r\nRunApiType=3\r\n"
         "TemplatesFolder=C:\\Labels\r\nApiProxyExe=C:\\Api\\proxy.exe\r\nBartenderExePath=\r\n");
 
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    // (Names built by appending: GCC 12 warns wrongly about chained +.)
-    std::string suffix;
-    if (dpi != 96) {
-        suffix = "-";
-        suffix += std::to_string(dpi);
-        suffix += "dpi";
-    }
-    suffix += ".png";
-    std::string folder = testsupport::BuildDir();
-    folder += "\\screenshots";
-    std::filesystem::create_directories(folder);
-    std::string dialogPng = folder;
-    dialogPng += "\\dialog";
-    dialogPng += suffix;
-    std::string aboutPng = folder;
-    aboutPng += "\\about";
-    aboutPng += suffix;
-    for (const std::string& png : {dialogPng, aboutPng}) std::filesystem::remove(png);
+    const std::string dialogPng = ShotPath("dialog");
+    const std::string aboutPng = ShotPath("about");
     const std::string shots = dir.File("shots");
     std::filesystem::create_directories(shots);
 
@@ -127,31 +148,24 @@ TEST(DialogScreenshots, JobsWindowIsPictured) {
     install.RunConnector(job);
     install.RunConnector("/F=Box /D=\"" + install.File("missing.txt") + "\"");
 
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    std::string png = testsupport::BuildDir();
-    png += "\\screenshots";
-    std::filesystem::create_directories(png);
-    png += "\\jobs";
-    if (dpi != 96) {
-        png += "-";
-        png += std::to_string(dpi);
-        png += "dpi";
-    }
-    png += ".png";
-    std::filesystem::remove(png);
+    ShootOnDesktop("jobs", 500, 310, "shootjobs \"" + install.Exe() + "\" \"" + install.path() + "\"", install.path());
+}
 
-    const RECT needed = uiauto::DialogUnitsToPixels(0, 0, 500, 310);
-    const std::string desktop = std::to_string(needed.right + 200) + "x" + std::to_string(needed.bottom + 160);
-    std::string command = "C:\\windows\\explorer.exe /desktop=VantorJobs," + desktop + " \"" +
-                          testsupport::ToolProgram("uidriver") + "\" shootjobs \"" + install.Exe() +
-                          "\" \"" + install.path() + "\"";
-    ASSERT_TRUE(RunToTheEnd(command));
-    std::filesystem::copy_file(install.File("jobs.png"), png);
-    const auto [w, h] = PngSize(png);
-    EXPECT_GE(w, static_cast<std::uint32_t>(needed.right));
-    EXPECT_GT(h, static_cast<std::uint32_t>(needed.bottom));
+// The progress window (Settings/ShowProgress=1) of a three-line job whose
+// label program takes two seconds a line.
+TEST(DialogScreenshots, ProgressWindowIsPictured) {
+    UiTurn turn;
+    testsupport::ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nShowProgress=1\r\n");
+    testsupport::WriteFileBytes(install.File("Tarvel.sleep"), "2");
+    testsupport::WriteFileBytes(install.File("job.txt"), "ITEM-100\t2\nITEM-101\t1\nITEM-102\t1\n");
+    // The job's arguments are one argument of the driver's: quotes escaped.
+    ShootOnDesktop("progress", 260, 100,
+                   "shootprogress \"" + install.Exe() + "\" \"" + install.path() +
+                       "\" \"/F=C:\\Labels\\Shelf.tvl /D=\\\"" + install.File("job.txt") + "\\\"\"",
+                   install.path());
+    // Stopped after the line the picture was taken in.
+    EXPECT_LT(install.Runs("Tarvel").size(), 3u);
 }
 
 }  // namespace

@@ -5,17 +5,25 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "job/event_report.h"
 #include "platform/platform.h"
+#include "res/resource.h"
+#include "support/build_paths.h"
 #include "support/file_hold.h"
 #include "support/policy.h"
 #include "support/connector_install.h"
 #include "support/temp_dir.h"
 #include "support/test_text.h"
+#include "support/ui_fixture.h"
+#include "tools/win32/ui_automation.h"
+#include "ui/progress_view.h"
+#include "vantor_event_texts.h"
 
 namespace {
 
@@ -209,4 +217,181 @@ TEST(SettingsFileWin32, LeftoversStopNoReplaceAndTurnsAreMachineWide) {
     EXPECT_EQ(platform::ProfileTurnShortfall().code, 0u);
 }
 
+// Settings/ShowProgress=1: the progress window of a three-line job, driven
+// as a person would while a line runs. Stop (the button, Escape, the close
+// box) lets the running label program end by itself and starts no further
+// line; "End it now" ends a line that goes on after Stop. Without the
+// setting, or for a one-line job, no window appears.
+TEST(ProgressWin32, StopEndsTheJobAfterTheRunningLine) {
+    testsupport::UiTurn turn;
+    enum class Press { Stop, Escape, CloseBox, Nothing };
+    struct Case {
+        const char* name;
+        const char* settings;
+        const char* data;
+        const char* sleeps;   // the stand-in's seconds per run
+        Press press;          // once line 2 runs
+        bool endNow;          // then "End it now" as soon as it shows
+        std::size_t runs;     // label program runs
+        uint32_t exitCode;
+        const char* line2Outcome;  // "" when the job has no line 2
+    };
+    const char* on = "[Settings]\r\nShowProgress=1\r\nExitStatus=1\r\nJournalFile=journal.log\r\n";
+    const char* three = "one\t1\ntwo\t1\nthree\t1\n";
+    const std::vector<Case> cases = {
+        {"Stop button", on, three, "2", Press::Stop, false, 2, 13, "exited"},
+        {"Escape, then End it now", on, three, "2 30", Press::Escape, true, 2, 13, "ended-on-request"},
+        {"close box", on, three, "2", Press::CloseBox, false, 2, 13, "exited"},
+        {"off", "[Settings]\r\nExitStatus=1\r\nJournalFile=journal.log\r\n", three, "1", Press::Nothing, false, 3, 0,
+         "exited"},
+        {"one line", on, "one\t1\n", "2.5", Press::Nothing, false, 1, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectorInstall install;
+        install.WriteIni(c.settings);
+        testsupport::WriteFileBytes(install.File("Tarvel.sleep"), c.sleeps);
+        testsupport::WriteFileBytes(install.File("job.txt"), c.data);
+        bool windowSeen = false, pressed = false, endNowPressed = false, focused = false;
+        std::string before, after;
+        const auto result = install.RunConnector("/F=Shelf /D=" + Quoted(install.File("job.txt")), "", [&](unsigned long pid) {
+            HWND window = nullptr;
+            for (HWND w : uiauto::TopLevelWindows(pid, "#32770", ui::kProgressCaption))
+                if (IsWindowVisible(w)) window = w;
+            if (window == nullptr) return;
+            windowSeen = true;
+            focused = focused || GetForegroundWindow() == window;
+            if (c.press == Press::Nothing) return;
+            if (!pressed && install.Runs("Tarvel").size() == 2) {
+                before = uiauto::ItemText(window, IDC_PROGRESS_LABEL);
+                if (c.press == Press::Stop) uiauto::PostClick(window, IDCANCEL);
+                if (c.press == Press::Escape) PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+                if (c.press == Press::CloseBox) uiauto::PostSysCommand(window, SC_CLOSE);
+                pressed = true;
+                uiauto::WaitFor([&] { return uiauto::ItemText(window, IDC_PROGRESS_LABEL) != before; }, 2000);
+                after = uiauto::ItemText(window, IDC_PROGRESS_LABEL);
+            }
+            if (pressed && c.endNow && !endNowPressed && IsWindowVisible(GetDlgItem(window, IDC_PROGRESS_END_NOW))) {
+                uiauto::PostClick(window, IDC_PROGRESS_END_NOW);
+                endNowPressed = true;
+            }
+        });
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(windowSeen, c.press != Press::Nothing);
+        EXPECT_FALSE(focused) << "the window took the focus";
+        EXPECT_EQ(pressed, c.press != Press::Nothing);
+        EXPECT_EQ(endNowPressed, c.endNow);
+        if (pressed) {
+            EXPECT_EQ(before, "Label 2 of 3");
+            EXPECT_EQ(after, "Stopping after label 2 of 3...");
+        }
+        EXPECT_EQ(install.Runs("Tarvel").size(), c.runs);
+        const auto journal = testsupport::ReadJournal(install.File("journal.log"));
+        ASSERT_EQ(journal.size(), c.runs + 2);
+        const auto& end = journal.back().fields;
+        EXPECT_EQ(end.count("stopped-at") ? end.at("stopped-at") : "<none>",
+                  c.press == Press::Nothing ? "<none>" : std::to_string(c.runs));
+        if (*c.line2Outcome) {
+            EXPECT_EQ(journal[2].fields.at("line"), "2");
+            EXPECT_EQ(journal[2].fields.at("outcome"), c.line2Outcome);
+            // Ended by itself after its two seconds, or at once on request.
+            const int ms = std::stoi(journal[2].fields.at("ms"));
+            if (c.endNow) EXPECT_LT(ms, 20000);
+            else EXPECT_GE(ms, 900);
+        }
+    }
+}
+
+// Settings/EventLog: a job's event reaches ReportEventW, which Wine 8 only
+// traces: the call's type and ID on its advapi channel, each insert on its
+// eventlog channel. The connector gets those channels through WINEDEBUG in
+// its environment and writes the trace to the Unix standard error it
+// inherits from this test program, which tests/win32/run-with-trace.sh has
+// made the file VANTOR_TRACE_FILE names (docs/toolchain-notes.md); CTest runs
+// this test only through that script.
+TEST(EventLogTrace, JobsReachReportEventW) {
+    const char* traceFile = std::getenv("VANTOR_TRACE_FILE");
+    if (traceFile == nullptr) GTEST_SKIP() << "run it through tests/win32/run-with-trace.sh";
+    std::string trace = std::string("Z:") + traceFile;  // the Unix path on Wine's drive for /
+    for (char& c : trace)
+        if (c == '/') c = '\\';
+    struct Case {
+        const char* name;
+        const char* level;
+        const char* exitCodes;
+        std::vector<std::string> calls;  // "<type> <id>" as Wine traces them
+        const char* outcome;
+    };
+    const std::vector<Case> cases = {
+        {"a failed line, EventLog=1", "1", "0 3", {"0x0002 0x000003e9"}, "some lines failed"},
+        {"a clean job, EventLog=1", "1", "0", {}, ""},
+        {"a clean job, EventLog=2", "2", "0", {"0x0004 0x000003e8"}, "all labels printed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectorInstall install;
+        install.WriteIni(std::string("[Settings]\r\nEventLog=") + c.level + "\r\n");
+        testsupport::WriteFileBytes(install.File("Tarvel.exitcode"), c.exitCodes);
+        testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\ntwo\t1\n");
+        const std::size_t before = testsupport::ReadFileBytes(trace).size();
+        SetEnvironmentVariableA("WINEDEBUG", "fixme+advapi,+eventlog");
+        const auto result = install.RunConnector("/F=Shelf /D=" + Quoted(install.File("job.txt")));
+        SetEnvironmentVariableA("WINEDEBUG", "-all");
+        ASSERT_TRUE(result.started);
+        EXPECT_EQ(result.exitCode, 0u) << "reporting changes no exit code";
+        const std::string written = testsupport::ReadFileBytes(trace).substr(before);
+        std::vector<std::string> calls, inserts;
+        for (const std::string& line : testsupport::LinesOf(written, true)) {
+            // fixme:advapi:ReportEventW (CAFE4242,0x0002,0x0000,0x000003e9,...
+            const std::size_t call = line.find("advapi:ReportEventW (");
+            if (call != std::string::npos) {
+                const std::size_t type = line.find(',', call) + 1, id = line.find(',', line.find(',', type) + 1) + 1;
+                calls.push_back(line.substr(type, 6) + " " + line.substr(id, 10));
+            }
+            // warn:eventlog:ReportEventW L"Shelf"
+            const std::size_t insert = line.find("eventlog:ReportEventW L\"");
+            if (insert != std::string::npos) {
+                const std::size_t start = insert + 24;
+                inserts.push_back(line.substr(start, line.rfind('"') - start));
+            }
+        }
+        EXPECT_EQ(calls, c.calls) << written;
+        if (c.calls.empty()) continue;
+        ASSERT_EQ(inserts.size(), 16u) << written;
+        EXPECT_EQ(inserts[0], c.outcome);
+        EXPECT_EQ((std::vector<std::string>{inserts[1], inserts[4], inserts[5]}), (std::vector<std::string>{"Shelf", "2", "2"}));
+        EXPECT_EQ(inserts[6], c.calls[0] == "0x0002 0x000003e9" ? "1" : "0");
+    }
+}
+
+// The message table compiled into vantor.exe gives each event's sentence
+// with its inserts, as the host build writes it to the system log.
+TEST(EventLogWin32, TheMessageTableHasEachEventsSentence) {
+    HMODULE table = LoadLibraryExA(testsupport::ConnectorProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(table, nullptr);
+    std::vector<std::string> inserts;
+    std::vector<std::wstring> wide;
+    for (int i = 1; i <= 16; ++i) {
+        inserts.push_back("v" + std::to_string(i));
+        wide.push_back(L"v" + std::to_wstring(i));
+    }
+    std::vector<DWORD_PTR> arguments;
+    for (const std::wstring& w : wide) arguments.push_back(reinterpret_cast<DWORD_PTR>(w.c_str()));
+    for (const VantorEventText& entry : kVantorEventTexts) {
+        SCOPED_TRACE(entry.id);
+        wchar_t buffer[8192];
+        const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, table, entry.id, 0,
+                                       buffer, 8192, reinterpret_cast<va_list*>(arguments.data()));
+        ASSERT_GT(n, 0u) << GetLastError();
+        std::string text;
+        for (DWORD i = 0; i < n; ++i) text += static_cast<char>(buffer[i]);  // ASCII
+        EXPECT_EQ(text, events::EventText(entry.id, inserts));
+    }
+    // A job's outcome names an ID the table holds, every one of them.
+    EXPECT_EQ(std::size(kVantorEventTexts), 8u);
+    FreeLibrary(table);
+}
+
 }  // namespace
+

@@ -28,6 +28,9 @@
 //                                           captions drawn without a window manager.
 //   uidriver shootjobs PROGRAM FOLDER       starts PROGRAM /JOBS, saves its recent jobs window as
 //                                           FOLDER\jobs.png and closes it (as "shoot")
+//   uidriver shootprogress PROGRAM FOLDER ARGS  starts PROGRAM ARGS (a job), saves its progress
+//                                           window two seconds after it appears as
+//                                           FOLDER\progress.png and presses Stop
 //
 // The control table lists, tab-separated: index, ID, class, style and
 // extended style (hex), enabled, visible, check state (buttons) or -1,
@@ -53,6 +56,7 @@ int Usage() {
                  "usage: uidriver wait|controls|text|check|combo|list|click|press|type|select|"
                  "syscommand|menukey|message|screenshot|answer CAPTION [ARGS]\n"
                  "       uidriver shoot|shootjobs PROGRAM FOLDER\n"
+                 "       uidriver shootprogress PROGRAM FOLDER ARGS\n"
                  "       uidriver dlu X Y W H\n");
     return 2;
 }
@@ -151,6 +155,21 @@ int ShootJobs(const std::string& program, const std::string& folder) {
     return EndProgram(process, status);
 }
 
+// The "shootprogress" command: the progress window of a running job as PNG.
+int ShootProgress(const std::string& program, const std::string& folder, const std::string& arguments) {
+    PROCESS_INFORMATION process;
+    if (!StartProgram(program, " " + arguments, process)) return 1;
+    int status = 1;
+    HWND window = uiauto::WaitForDialog(process.dwProcessId, "Printing labels - Priority - Tarvel Connector",
+                                        kFirstWindowWaitMs);
+    if (window != nullptr) {
+        Sleep(2000);  // a line or so later: a line done, and an estimate of the time left
+        status = uiauto::SaveScreenshot(window, folder + "\\progress.png") ? 0 : 1;
+        uiauto::PostClick(window, IDCANCEL);  // Stop: the job ends after its running line
+    }
+    return EndProgram(process, status);
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
@@ -166,6 +185,7 @@ int main(int argc, char** argv) {
     const char* caption = argv[2];
     if (command == "shoot") return argc == 4 ? Shoot(argv[2], argv[3]) : Usage();
     if (command == "shootjobs") return argc == 4 ? ShootJobs(argv[2], argv[3]) : Usage();
+    if (command == "shootprogress") return argc == 5 ? ShootProgress(argv[2], argv[3], argv[4]) : Usage();
 
     if (command == "wait") {
         HWND dialog = Dialog(caption, argc > 3 ? std::atoi(argv[3]) : kDefaultWaitMs);
