@@ -150,6 +150,8 @@ Book ParseJournal(const std::vector<Source>& sources) {
     Book book;
     std::map<std::string, std::size_t> open;   // pid -> its job without an end yet
     std::map<std::string, std::size_t> byKey;  // Job::Key() -> job
+    // pid -> (job, run) of its re-run started but not yet ended
+    std::map<std::string, std::pair<std::size_t, std::size_t>> rerunning;
     std::vector<std::string_view> columns;     // of the record at hand
     Fields fields;
     for (const Source& source : sources) {
@@ -190,7 +192,7 @@ Book ParseJournal(const std::vector<Source>& sources) {
             }
             const std::string_view kind = columns[2];
             if (kind != "job-start" && kind != "run" && kind != "job-end" && kind != "note" &&
-                kind != kRerunKind) {
+                kind != kRerunKind && kind != kRerunStartKind) {
                 problem(Damage::Foreign);
                 continue;
             }
@@ -228,13 +230,29 @@ Book ParseJournal(const std::vector<Source>& sources) {
                 book.jobs.push_back(std::move(job));
                 continue;
             }
-            if (kind == kRerunKind) {
+            if (kind == kRerunKind || kind == kRerunStartKind) {
                 const auto it = byKey.find(FieldOr(fields, kRerunOfField));
                 if (it == byKey.end()) {
                     problem(Damage::Foreign);
                     continue;
                 }
-                book.jobs[it->second].runs.push_back(RunOf(time, fields, true));
+                std::vector<Run>& runs = book.jobs[it->second].runs;
+                Run run = RunOf(time, fields, true);
+                if (kind == kRerunStartKind) {
+                    run.outcome = RunOutcome::Started;
+                    rerunning[pid] = {it->second, runs.size()};
+                    runs.push_back(std::move(run));
+                    continue;
+                }
+                // The outcome takes the place of its own start record.
+                const auto started = rerunning.find(pid);
+                if (started != rerunning.end() && started->second.first == it->second &&
+                    runs[started->second.second].line == run.line) {
+                    runs[started->second.second] = std::move(run);
+                    rerunning.erase(started);
+                } else {
+                    runs.push_back(std::move(run));
+                }
                 continue;
             }
             const auto it = open.find(pid);

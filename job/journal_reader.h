@@ -33,12 +33,15 @@ inline constexpr std::size_t kMaxRecordBytes = 256 * 1024;
 // The most bytes read from each journal file.
 inline constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
 
-// The re-run's record kind and the field that names its job ("<time> <pid>"
-// of the job's job-start record).
+// The re-run's record kinds (before its start, with its outcome) and the
+// field that names its job ("<time> <pid>" of the job's job-start record).
+inline constexpr const char* kRerunStartKind = "rerun-start";
 inline constexpr const char* kRerunKind = "rerun";
 inline constexpr const char* kRerunOfField = "of";
 
-enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, EndUnknown, Other };
+// Started: a re-run whose outcome record never came (the window was ended
+// while it ran).
+enum class RunOutcome { Exited, NotStarted, TimedOut, Cancelled, EndUnknown, Started, Other };
 
 struct Run {
     std::string time;      // when the record was written

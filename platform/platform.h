@@ -235,6 +235,9 @@ struct RunOptions {
     // up, the process is ended together with the processes it started
     // (Win32: a job object; POSIX: its own process group).
     uint32_t timeoutSeconds = 0;
+    // The folder the process starts in (ANSI text); "" for this process's
+    // current folder.
+    std::string currentFolder;
 };
 
 // What became of a process run.
@@ -340,6 +343,13 @@ public:
     // A Yes/No question box with the question-mark icon, owned by `owner`
     // (a window handle on Win32, may be null). True for Yes.
     virtual bool AskYesNo(void* owner, const std::string& text, const std::string& caption) = 0;
+
+    // As AskYesNo and ShowWarning, with `text` and `caption` in UTF-8 shown
+    // with every character (Win32: MessageBoxW), for text that must not
+    // pass through the ANSI code page's best-fit look-alikes (a path that
+    // decides which program starts).
+    virtual bool AskYesNoUnicode(void* owner, const std::string& text, const std::string& caption) = 0;
+    virtual void ShowWarningUnicode(void* owner, const std::string& text, const std::string& caption) = 0;
 
     // The common print dialog as the manual printer policy asks for it.
     // Returns the chosen device name, "" for cancel or failure.

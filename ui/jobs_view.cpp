@@ -83,7 +83,65 @@ std::string Table(const JobsColumn (&columns)[N], const std::vector<std::vector<
     return text;
 }
 
+// The length of the UTF-8 sequence at `i` and its code point; 0 when the
+// bytes there are no valid sequence.
+std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& cp) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    cp = b & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (std::size_t k = 1; k < n; ++k) {
+        const unsigned char c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    const bool shortest = n == 2 || (n == 3 && cp >= 0x800) || (n == 4 && cp >= 0x10000 && cp <= 0x10FFFF);
+    return shortest && !(cp >= 0xD800 && cp <= 0xDFFF) ? n : 0;
+}
+
+// Control characters, and format characters and separators that hide or
+// reorder the text beside them (bidirectional overrides, zero-width ones).
+bool Hides(char32_t cp) {
+    static constexpr char32_t kRanges[][2] = {
+        {0x00, 0x1F},       {0x7F, 0x9F},       {0xAD, 0xAD},       {0x600, 0x605},   {0x61C, 0x61C},
+        {0x6DD, 0x6DD},     {0x70F, 0x70F},     {0x8E2, 0x8E2},     {0x180E, 0x180E}, {0x200B, 0x200F},
+        {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF}, {0xFFF9, 0xFFFB},
+        {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3},
+        {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F}};
+    for (const auto& range : kRanges)
+        if (cp >= range[0] && cp <= range[1]) return true;
+    return false;
+}
+
 }  // namespace
+
+std::string Shown(std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t cp = 0;
+        std::size_t n = Utf8At(utf8, i, cp);
+        const bool escape = n == 0 || cp == '%' || Hides(cp);
+        if (n == 0) n = 1;
+        for (std::size_t k = 0; k < n; ++k) {
+            const unsigned char b = static_cast<unsigned char>(utf8[i + k]);
+            if (escape) {
+                out += '%';
+                out += kHex[b >> 4];
+                out += kHex[b & 0xF];
+            } else {
+                out += static_cast<char>(b);
+            }
+        }
+        i += n;
+    }
+    return out;
+}
 
 const char* JobOutcomeText(journal::JobOutcome outcome) {
     switch (outcome) {
@@ -103,6 +161,7 @@ const char* RunOutcomeText(journal::RunOutcome outcome) {
         case journal::RunOutcome::TimedOut: return "timed out";
         case journal::RunOutcome::Cancelled: return "cancelled";
         case journal::RunOutcome::EndUnknown: return "end unknown";
+        case journal::RunOutcome::Started: return "started, no end recorded";
         case journal::RunOutcome::Other: break;
     }
     return "";
@@ -203,9 +262,16 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
     return status;
 }
 
-std::string RunAgainQuestion(const journal::Run& run) {
-    return "Run line " + std::to_string(run.line) + " again? This starts " + run.runner +
-           " once more with its recorded command line:\n\n" + run.commandLine;
+std::string RunAgainQuestion(const job::Rerun& rerun) {
+    return "Run line " + std::to_string(rerun.line) + " again? This starts " +
+           launch::RunnerName(rerun.runner) + " once more, the program as the settings name it now, the "
+           "arguments as the journal recorded them:\n\n" + Shown(rerun.commandLine);
+}
+
+std::string RunAgainRefusal(const job::Rerun& rerun) {
+    return "Line " + std::to_string(rerun.line) + " was not run again: " + Shown(rerun.refused) +
+           ".\n\nThe journal may be written by everyone who prints, so the program that runs comes from "
+           "the settings, never from the journal. The recorded command line:\n\n" + Shown(rerun.recorded);
 }
 
 std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile) {

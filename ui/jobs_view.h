@@ -7,9 +7,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job/journal_reader.h"
+#include "job/rerun.h"
 
 class CAppBase;
 
@@ -59,7 +61,18 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
 // their widest cell in characters; the command line comes last, never cut.
 std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile);
 
-// The question before "Run line again".
-std::string RunAgainQuestion(const journal::Run& run);
+// `utf8` as the journal writes a value ('%', tab, CR and LF as %25, %09, %0D
+// and %0A), with every other control character, every format character or
+// separator that hides or reorders the text beside it (a bidirectional
+// override, a zero-width space) and every byte that is no UTF-8 written the
+// same way, byte by byte: what a person reads is what the bytes say.
+std::string Shown(std::string_view utf8);
+
+// The question before "Run line again": the line that starts, Shown.
+std::string RunAgainQuestion(const job::Rerun& rerun);
+
+// What the window says when "Run line again" refuses to start a run: why,
+// naming the recorded program and the one the settings give.
+std::string RunAgainRefusal(const job::Rerun& rerun);
 
 }  // namespace ui

@@ -100,6 +100,14 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
              Rec(kT2, "99", "rerun\tof=2000-01-01T00:00:00.000+00:00 7\tline=2\toutcome=exited"),
          "[Shelf nothing printed 2/1] (2 label-program exited 3 \"T.exe\" b) "
          "(2 label-program exited (run again 2026-12-08 14:12:58) 0 \"T.exe\" b)\njournal.log:5:foreign\n"},
+        {"a re-run's start record, replaced by its outcome; one whose window was ended meanwhile", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kEnd1) +
+             Rec(kT2, "99", "rerun-start\tof=" + std::string(kT1) + " 7\tline=1\trunner=label-program\tcmdline=x") +
+             Rec(kT2, "99", "rerun\tof=" + std::string(kT1) + " 7\tline=1\trunner=label-program"
+                            "\tcmdline=x\toutcome=not-started\terror=2 gone\tms=1") +
+             Rec(kT2, "98", "rerun-start\tof=" + std::string(kT1) + " 7\tline=2\trunner=label-program\tcmdline=y"),
+         "[Shelf nothing printed 2/1] (1 label-program not started (run again 2026-12-08 14:12:58) x) "
+         "(2 label-program started, no end recorded (run again 2026-12-08 14:12:58) y)\n"},
         {"torn, foreign and over-long records are marked, the rest shown", "",
          "hello world\n" + Rec(kT1, "7", kStart) + Rec(kT1, "7", "run\tline=1\tru") +
              Rec(kT1, "x7", kRun1) + Rec(kT1, "7", "remark\ta=b") + Rec(kT1, "8", kRun1) +

@@ -64,6 +64,23 @@ inline std::string WindowText(HWND hwnd) {
     return std::string(buffer.data());
 }
 
+// The same as UTF-8, every character kept (WM_GETTEXT asked as UTF-16).
+inline std::string WindowTextUtf8(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length))
+        return std::string();
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &got))
+        return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, buffer.data(), -1, utf8.data(), n, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
 inline DWORD ProcessOf(HWND hwnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
@@ -360,12 +377,12 @@ inline void PostSysCommand(HWND window, WPARAM command, LPARAM lParam = 0) {
 }
 
 // The message text of a message box: its static text control that is not
-// the icon.
-inline std::string MessageBoxText(HWND box) {
+// the icon; with `unicode`, in UTF-8 with every character.
+inline std::string MessageBoxText(HWND box, bool unicode = false) {
     std::string text;
     for (const ControlInfo& c : Controls(box)) {
         if (c.className == "Static" && (c.style & SS_TYPEMASK) != SS_ICON && !c.text.empty())
-            text = c.text;
+            text = unicode ? WindowTextUtf8(c.hwnd) : c.text;
     }
     return text;
 }

@@ -4,12 +4,14 @@
 // ui/jobs_view.h in UTF-8 and go into the lists as UTF-16, so a Unicode
 // command line shows every character. The window keeps nothing: no setting is
 // read for it and none written; only "Run line again" appends its re-run
-// record to the journal.
+// records to the journal. A re-run goes on a worker thread, so the window
+// stays responsive; its Close waits until the run has ended.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "job/journal_reader.h"
@@ -55,6 +57,12 @@ public:
           app_(app),
           icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
+    // A re-run still going when the window goes (it cannot be closed
+    // meanwhile, but the session may end) is waited for.
+    ~CJobsWindow() override {
+        if (worker_.joinable()) worker_.join();
+    }
+
     void Show() { (void)RunModal(); }
 
 protected:
@@ -84,7 +92,20 @@ protected:
         return false;
     }
 
+    // Close, Escape and the close box wait until a re-run has ended.
+    void OnCancel() override {
+        if (running_) {
+            MessageBeep(MB_OK);
+            return;
+        }
+        CDialogBase::OnCancel();
+    }
+
     bool OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) override {
+        if (message == kRunEnded) {
+            RunEnded();
+            return true;
+        }
         if (message != WM_NOTIFY) return false;
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->code == LVN_ITEMCHANGED) {
@@ -231,7 +252,7 @@ private:
     void UpdateButtons() {
         const journal::Run* run = SelectedRun();
         EnableWindow(Item(IDC_JOBS_COPY), SelectedJob() != nullptr);
-        EnableWindow(Item(IDC_JOBS_RUN_AGAIN), run != nullptr && run->CanRunAgain());
+        EnableWindow(Item(IDC_JOBS_RUN_AGAIN), !running_ && run != nullptr && run->CanRunAgain());
     }
 
     void Copy() {
@@ -254,23 +275,53 @@ private:
         CloseClipboard();
     }
 
+    // Starts the selected run again on a worker thread, after asking; a run
+    // whose recorded program is not the one the settings give is refused.
     void RunAgain() {
         const journal::Job* job = SelectedJob();
         const journal::Run* run = SelectedRun();
-        if (job == nullptr || run == nullptr || !run->CanRunAgain()) return;
-        if (!app_.Interaction().AskYesNo(hwnd_, platform::Utf8ToAnsi(ui::RunAgainQuestion(*run)),
-                                         kProductCaption))
-            return;
+        if (running_ || job == nullptr || run == nullptr || !run->CanRunAgain()) return;
         const std::string key = job->Key();
-        HCURSOR before = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-        (void)job::RunAgain(app_, loaded_.path, *job, *run);
-        SetCursor(before);
-        Load(key);
+        job::Rerun rerun = job::PrepareRerun(app_, loaded_.path, *job, *run);
+        if (!rerun.refused.empty()) {
+            (void)job::RunAgain(rerun);  // starts nothing: records why
+            app_.Interaction().ShowWarningUnicode(hwnd_, ui::RunAgainRefusal(rerun), kProductCaption);
+            Load(key);
+            return;
+        }
+        if (!app_.Interaction().AskYesNoUnicode(hwnd_, ui::RunAgainQuestion(rerun), kProductCaption)) return;
+        running_ = true;
+        runningKey_ = key;
+        SetDlgItemTextW(hwnd_, IDC_JOBS_STATUS,
+                        Wide("Running line " + std::to_string(rerun.line) + " again (" +
+                             launch::RunnerName(rerun.runner) +
+                             "); the window can be closed once it has ended.").c_str());
+        EnableWindow(Item(IDCANCEL), FALSE);
+        UpdateButtons();
+        // The worker owns its copy of the run and knows only where to say
+        // that it ended.
+        worker_ = std::thread([rerun = std::move(rerun), window = hwnd_] {
+            (void)job::RunAgain(rerun);
+            PostMessageW(window, kRunEnded, 0, 0);
+        });
     }
+
+    void RunEnded() {
+        if (worker_.joinable()) worker_.join();
+        running_ = false;
+        EnableWindow(Item(IDCANCEL), TRUE);
+        Load(runningKey_);
+    }
+
+    // Sent when a re-run's worker has written its outcome.
+    static constexpr UINT kRunEnded = WM_APP + 1;
 
     CAppBase& app_;
     HICON icon_;
     journal::Loaded loaded_;
+    bool running_ = false;
+    std::string runningKey_;
+    std::thread worker_;
 };
 
 }  // namespace
