@@ -71,14 +71,14 @@ bool StartsWithProgram(std::string_view line, std::string_view program) {
     return true;
 }
 
-Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const journal::Job& of,
-                   const journal::Run& run) {
+Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const journal::Book& book,
+                   const journal::Job& of, const journal::Run& run) {
     Rerun rerun;
     rerun.journalPath = journalPath;
-    rerun.jobKey = of.Key();
+    rerun.jobKey = book.KeyOf(of);
     rerun.line = run.line;
-    rerun.runner = RunnerOfName(run.runner);
-    rerun.recorded = run.commandLine;
+    rerun.runner = RunnerOfName(book.Text(run.runner));
+    rerun.recorded = book.Text(run.commandLine);
     rerun.program = ProgramPartNow(app, rerun.runner);
     // As a job reads it: a negative or missing time-out waits without limit.
     const int timeout =

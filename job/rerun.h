@@ -54,11 +54,11 @@ struct Rerun {
     std::string refused;
 };
 
-// The re-run of `run` of the job `of`, from the current settings; its
-// records go to the journal at `journalPath`. The caller checks
+// The re-run of `run` of the job `of` of `book`, from the current settings;
+// its records go to the journal at `journalPath`. The caller checks
 // run.CanRunAgain() first.
-Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const journal::Job& of,
-                   const journal::Run& run);
+Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const journal::Book& book,
+                   const journal::Job& of, const journal::Run& run);
 
 // Starts `rerun` hidden and waits for its end, with a rerun-start record
 // before the start and a rerun record with the outcome after it; a refused

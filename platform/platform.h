@@ -165,7 +165,11 @@ struct FileReadResult {
     bool opened = false;
     FileErrorCause cause = FileErrorCause::None;  // set when !opened
     std::string bytes;                            // what was read
+    std::uint64_t fileSize = 0;                   // the whole file's size when it was opened
 };
+
+// Which bytes of a file longer than a read's limit are read.
+enum class ReadPart { Oldest, Newest };
 
 // Opens `path` for reading while others may read but not write it (Win32:
 // FILE_SHARE_READ), reads at most `maxBytes` bytes, closes it again.
@@ -181,7 +185,11 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes);
 // FILE_SHARE_WRITE | FILE_SHARE_DELETE; POSIX: no lock taken), so that no
 // writer ever fails because of this reader. For files that others append to
 // or replace while we look at them: the journal, the settings file.
-FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes);
+// With ReadPart::Newest, a file longer than `maxBytes` is read from that
+// many bytes before its end (as it was when opened) instead of from its
+// start: the newest records of a log.
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes,
+                              ReadPart part = ReadPart::Oldest);
 
 // Writes `text` to standard output unchanged and flushes it.
 void WriteStdout(std::string_view text);

@@ -1,6 +1,7 @@
 #include "ui/jobs_view.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace ui {
@@ -23,7 +24,7 @@ std::string Duration(std::int64_t ms) {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool Holds(const std::string& text, const std::string& lowerNeedle) {
+bool Holds(std::string_view text, const std::string& lowerNeedle) {
     if (lowerNeedle.empty()) return true;
     if (text.size() < lowerNeedle.size()) return false;
     for (std::size_t i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
@@ -51,20 +52,27 @@ std::size_t Characters(const std::string& utf8) {
     return n;
 }
 
-// Rows of cells as aligned text: two blanks between columns, none after
-// the last, a line of dashes under the titles.
+// Rows of cells as aligned text, written through `write`: two blanks
+// between columns, none after the last, a line of dashes under the titles;
+// every cell Shown. The rows are made twice, once to measure and once to
+// write, and never all held: a journal may have hundreds of thousands.
 template <std::size_t N>
-std::string Table(const JobsColumn (&columns)[N], const std::vector<std::vector<std::string>>& rows,
-                  const std::string& indent) {
+void Table(const JobsColumn (&columns)[N], std::size_t count,
+           const std::function<std::vector<std::string>(std::size_t)>& rowAt, const std::string& indent,
+           const std::function<void(std::string_view)>& write) {
     std::vector<std::string> titles;
     for (const JobsColumn& c : columns) titles.push_back(c.title);
     std::vector<std::size_t> widths(N, 0);
+    auto shown = [](std::vector<std::string> row) {
+        for (std::string& cell : row) cell = Shown(cell);
+        return row;
+    };
     auto measure = [&](const std::vector<std::string>& row) {
         for (std::size_t c = 0; c < N && c < row.size(); ++c)
             widths[c] = std::max(widths[c], Characters(row[c]));
     };
     measure(titles);
-    for (const auto& row : rows) measure(row);
+    for (std::size_t r = 0; r < count; ++r) measure(shown(rowAt(r)));
     auto line = [&](const std::vector<std::string>& row) {
         std::string out = indent;
         for (std::size_t c = 0; c < N; ++c) {
@@ -73,14 +81,21 @@ std::string Table(const JobsColumn (&columns)[N], const std::vector<std::vector<
             if (c + 1 < N) out += std::string(widths[c] - Characters(cell) + 2, ' ');
         }
         while (!out.empty() && out.back() == ' ') out.pop_back();
-        return out + "\n";
+        write(out + "\n");
     };
-    std::string text = line(titles);
+    line(titles);
     std::vector<std::string> dashes;
     for (std::size_t c = 0; c < N; ++c) dashes.push_back(std::string(widths[c], '-'));
-    text += line(dashes);
-    for (const auto& row : rows) text += line(row);
-    return text;
+    line(dashes);
+    for (std::size_t r = 0; r < count; ++r) line(shown(rowAt(r)));
+}
+
+// Whether the value at `span` holds `lowerNeedle`: searched in the bytes as
+// they stand when they hold no escape, read back otherwise.
+bool SpanHolds(const journal::Book& book, journal::Span span, const std::string& lowerNeedle) {
+    const std::string_view raw = book.Raw(span);
+    if (raw.find('%') == std::string_view::npos) return Holds(raw, lowerNeedle);
+    return Holds(book.Text(span), lowerNeedle);
 }
 
 // The length of the UTF-8 sequence at `i` and its code point; 0 when the
@@ -124,6 +139,12 @@ std::string Shown(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
+        // Most text is printable ASCII: taken a run at a time.
+        std::size_t plain = i;
+        while (plain < utf8.size() && utf8[plain] >= 0x20 && utf8[plain] < 0x7F && utf8[plain] != '%') ++plain;
+        out.append(utf8, i, plain - i);
+        i = plain;
+        if (i == utf8.size()) break;
         char32_t cp = 0;
         std::size_t n = Utf8At(utf8, i, cp);
         const bool escape = n == 0 || cp == '%' || Hides(cp);
@@ -167,28 +188,28 @@ const char* RunOutcomeText(journal::RunOutcome outcome) {
     return "";
 }
 
-std::vector<std::string> JobRow(const journal::Job& job) {
-    return {ShortTime(job.time),
-            job.user,
-            job.templateName,
-            job.dataFile,
+std::vector<std::string> JobRow(const journal::Book& book, const journal::Job& job) {
+    return {ShortTime(book.Text(job.time)),
+            book.Text(job.user),
+            book.Text(job.templateName),
+            book.Text(job.dataFile),
             std::to_string(job.lines),
             std::to_string(job.failedLines),
             Duration(job.ms),
             JobOutcomeText(job.Outcome())};
 }
 
-std::vector<std::string> RunRow(const journal::Run& run) {
+std::vector<std::string> RunRow(const journal::Book& book, const journal::Run& run) {
     std::string outcome = RunOutcomeText(run.outcome);
-    if (outcome.empty()) outcome = run.outcomeText;
-    if (run.rerun) outcome += " (run again " + ShortTime(run.time) + ")";
+    if (outcome.empty()) outcome = book.Text(run.outcomeText);
+    if (run.rerun) outcome += " (run again " + ShortTime(book.Text(run.time)) + ")";
     return {std::to_string(run.line),
-            run.runner,
+            book.Text(run.runner),
             outcome,
             run.hasExit ? std::to_string(run.exitCode) : std::string(),
-            run.error,
+            book.Text(run.error),
             Duration(run.ms),
-            run.commandLine};
+            book.Text(run.commandLine)};
 }
 
 std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string& filter,
@@ -199,25 +220,27 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
     for (std::size_t i = book.jobs.size(); i-- > 0;) {
         const journal::Job& job = book.jobs[i];
         if (onlyFailed && !job.Failed()) continue;
-        bool match = Holds(job.templateName, needle) || Holds(job.dataFile, needle) ||
-                     Holds(job.user, needle) || Holds(job.commandLine, needle);
-        for (const journal::Run& run : job.runs) match = match || Holds(run.commandLine, needle);
+        bool match = needle.empty() || SpanHolds(book, job.templateName, needle) ||
+                     SpanHolds(book, job.dataFile, needle) || SpanHolds(book, job.user, needle) ||
+                     SpanHolds(book, job.commandLine, needle);
+        for (std::size_t r = 0; !match && r < job.runs.size(); ++r)
+            match = SpanHolds(book, job.runs[r].commandLine, needle);
         if (match) listed.push_back(i);
     }
     return listed;
 }
 
-std::string JobText(const journal::Job& job) {
-    const std::vector<std::string> row = JobRow(job);
+std::string JobText(const journal::Book& book, const journal::Job& job) {
+    const std::vector<std::string> row = JobRow(book, job);
     std::string text;
     for (std::size_t c = 0; c < row.size(); ++c)
         text += std::string(kJobColumns[c].title) + ": " + row[c] + "\r\n";
-    text += "Process id: " + job.pid + "\r\n";
-    text += "Command line: " + job.commandLine + "\r\n";
-    if (!job.dataRead) text += "Data file error: " + job.dataError + "\r\n";
-    for (const std::string& note : job.notes) text += "Note: " + note + "\r\n";
+    text += "Process id: " + book.Text(job.pid) + "\r\n";
+    text += "Command line: " + book.Text(job.commandLine) + "\r\n";
+    if (!job.dataRead) text += "Data file error: " + book.Text(job.dataError) + "\r\n";
+    for (const journal::Note& note : job.notes) text += "Note: " + book.NoteText(note) + "\r\n";
     for (const journal::Run& run : job.runs) {
-        const std::vector<std::string> r = RunRow(run);
+        const std::vector<std::string> r = RunRow(book, run);
         text += "\r\nLine " + r[0] + ", " + r[1] + ": " + r[2];
         if (!r[3].empty()) text += ", exit code " + r[3];
         if (!r[4].empty()) text += ", " + r[4];
@@ -244,9 +267,17 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
         status = "Journal: " + loaded.path + " (and " + loaded.path + ".1), " +
                  std::to_string(loaded.book.jobs.size()) + " jobs.";
     }
-    if (loaded.truncated)
-        status += " Only the first " + std::to_string(journal::kMaxFileBytes / (1024 * 1024)) +
-                  " MB of a file are read.";
+    if (const std::uint64_t leftOut = loaded.book.LeftOutBytes(); leftOut > 0) {
+        status += " Only the newest " + std::to_string(journal::kMaxFileBytes / (1024 * 1024)) +
+                  " MB of each file are read: " + std::to_string(leftOut) + " bytes of older records were left out (";
+        const char* separator = "";
+        for (std::size_t f = 0; f < loaded.book.files.size() && f < loaded.book.leftOut.size(); ++f) {
+            if (loaded.book.leftOut[f] == 0) continue;
+            status += separator + std::to_string(loaded.book.leftOut[f]) + " of " + loaded.book.files[f].name;
+            separator = ", ";
+        }
+        status += ").";
+    }
     if (!loaded.book.problems.empty()) {
         std::map<journal::Damage, int> counts;
         for (const journal::Problem& p : loaded.book.problems) ++counts[p.damage];
@@ -257,7 +288,8 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
             separator = ", ";
         }
         const journal::Problem& first = loaded.book.problems.front();
-        status += " (the first: line " + std::to_string(first.lineNumber) + " of " + first.file + ").";
+        status += " (the first: line " + std::to_string(first.lineNumber) + " of " +
+                  loaded.book.files[first.file].name + ").";
     }
     return status;
 }
@@ -274,27 +306,38 @@ std::string RunAgainRefusal(const job::Rerun& rerun) {
            "the settings, never from the journal. The recorded command line:\n\n" + Shown(rerun.recorded);
 }
 
-std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile) {
-    std::string text = std::string(kJobsCaption) + "\n" + JournalStatus(loaded, settingsFile) + "\n";
-    const std::vector<std::size_t> listed = ListedJobs(loaded.book, "", false);
-    if (listed.empty()) return text;
-    std::vector<std::vector<std::string>> rows;
-    for (std::size_t n = 0; n < listed.size(); ++n) {
-        std::vector<std::string> row = JobRow(loaded.book.jobs[listed[n]]);
-        row.insert(row.begin(), std::to_string(n + 1));
-        rows.push_back(std::move(row));
-    }
+void WriteJobsReport(const journal::Loaded& loaded, const std::string& settingsFile,
+                     const std::function<void(std::string_view)>& write) {
+    write(std::string(kJobsCaption) + "\n" + JournalStatus(loaded, settingsFile) + "\n");
+    const journal::Book& book = loaded.book;
+    const std::vector<std::size_t> listed = ListedJobs(book, "", false);
+    if (listed.empty()) return;
     static constexpr JobsColumn kNumbered[] = {
         {"Job", 0},      kJobColumns[0], kJobColumns[1], kJobColumns[2], kJobColumns[3],
         kJobColumns[4], kJobColumns[5], kJobColumns[6], kJobColumns[7]};
-    text += "\nJobs, newest first\n" + Table(kNumbered, rows, "");
+    write("\nJobs, newest first\n");
+    Table(kNumbered, listed.size(),
+          [&](std::size_t n) {
+              std::vector<std::string> row = JobRow(book, book.jobs[listed[n]]);
+              row.insert(row.begin(), std::to_string(n + 1));
+              return row;
+          },
+          "", write);
     for (std::size_t n = 0; n < listed.size(); ++n) {
-        const journal::Job& job = loaded.book.jobs[listed[n]];
-        std::vector<std::vector<std::string>> runs;
-        for (const journal::Run& run : job.runs) runs.push_back(RunRow(run));
-        text += "\nRuns of job " + std::to_string(n + 1) + "\n";
-        text += runs.empty() ? std::string("  (none)\n") : Table(kRunColumns, runs, "  ");
+        const journal::Job& job = book.jobs[listed[n]];
+        write("\nRuns of job " + std::to_string(n + 1) + "\n");
+        if (job.runs.empty()) {
+            write("  (none)\n");
+            continue;
+        }
+        Table(kRunColumns, job.runs.size(), [&](std::size_t r) { return RunRow(book, job.runs[r]); }, "  ",
+              write);
     }
+}
+
+std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile) {
+    std::string text;
+    WriteJobsReport(loaded, settingsFile, [&](std::string_view piece) { text += piece; });
     return text;
 }
 

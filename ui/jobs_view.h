@@ -6,6 +6,7 @@
 // UTF-8.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,10 @@ inline constexpr JobsColumn kRunColumns[] = {
     {"Line", 40},  {"Runner", 85},   {"Outcome", 110},      {"Exit code", 60},
     {"Error", 150}, {"Duration", 60}, {"Command line", 500}};
 
-// The texts of a job's row and of a run's row, one per column above.
-std::vector<std::string> JobRow(const journal::Job& job);
-std::vector<std::string> RunRow(const journal::Run& run);
+// The texts of a job's row and of a run's row, one per column above, read
+// back from `book`'s bytes.
+std::vector<std::string> JobRow(const journal::Book& book, const journal::Job& job);
+std::vector<std::string> RunRow(const journal::Book& book, const journal::Run& run);
 
 // The outcome texts.
 const char* JobOutcomeText(journal::JobOutcome outcome);
@@ -49,7 +51,7 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
 
 // The job as readable text for a helpdesk ticket: its fields, one a line,
 // then its runs with their command lines. Lines end in CR LF.
-std::string JobText(const journal::Job& job);
+std::string JobText(const journal::Book& book, const journal::Job& job);
 
 // What the window says above the lists: where the journal is and what could
 // not be read of it; or, without a journal, that it is off (or unreadable)
@@ -59,6 +61,11 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
 // The window's texts as two tables (the host build's /JOBS): the status, the
 // jobs newest first, numbered, then the runs of each. Columns are as wide as
 // their widest cell in characters; the command line comes last, never cut.
+// Every cell is Shown: a value's line breaks and control characters are
+// written as the journal writes them. Written piece by piece through
+// `write`; JobsReport gives the whole text.
+void WriteJobsReport(const journal::Loaded& loaded, const std::string& settingsFile,
+                     const std::function<void(std::string_view)>& write);
 std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile);
 
 // `utf8` as the journal writes a value ('%', tab, CR and LF as %25, %09, %0D

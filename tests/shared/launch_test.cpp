@@ -322,18 +322,18 @@ TEST_F(LaunchTest, RunAgainTakesTheProgramFromTheSettings) {
         {"Bartender is not set", "bartender", evil + " /F=x", nullptr, {}},
     };
     const std::string journalPath = install_.File("journal.log");
-    journal::Job of;
-    of.time = "2026-12-08T14:12:57.384+00:00";
-    of.pid = "7";
+    const std::string jobStart = "2026-12-08T14:12:57.384+00:00\t7\tjob-start\tuser=u\tlines=2\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         testsupport::WriteFileBytes(install_.File("runners.log"), "");
         std::remove(journalPath.c_str());
-        journal::Run run;
-        run.line = 2;
-        run.runner = c.runner;
-        run.commandLine = c.recorded;
-        const job::Rerun rerun = job::PrepareRerun(app_, journalPath, of, run);
+        // The run as a journal holds it.
+        const journal::Book book = journal::ParseJournal(
+            {{"j", jobStart + "2026-12-08T14:12:58.000+00:00\t7\trun\tline=2\trunner=" + c.runner +
+                       "\tcmdline=" + c.recorded + "\toutcome=exited\texit=1\n"}});
+        ASSERT_EQ(book.jobs.size(), 1u);
+        ASSERT_EQ(book.jobs[0].runs.size(), 1u);
+        const job::Rerun rerun = job::PrepareRerun(app_, journalPath, book, book.jobs[0], book.jobs[0].runs[0]);
         const launch::RunnerOutcome outcome = job::RunAgain(rerun);
         const std::vector<testsupport::JournalRecord> records = testsupport::ReadJournal(journalPath);
         if (c.started == nullptr) {
@@ -356,7 +356,7 @@ TEST_F(LaunchTest, RunAgainTakesTheProgramFromTheSettings) {
         EXPECT_EQ(ran.cwd + platform::PathSeparator(), install_.Folder());
         ASSERT_EQ(records.size(), 2u);
         EXPECT_EQ(records[0].kind, "rerun-start");
-        EXPECT_EQ(records[0].fields.at("of"), of.Key());
+        EXPECT_EQ(records[0].fields.at("of"), "2026-12-08T14:12:57.384+00:00 7");
         EXPECT_EQ(records[0].fields.at("cmdline"), rerun.commandLine);
         EXPECT_EQ(records[1].kind, "rerun");
         EXPECT_EQ(records[1].fields.at("outcome"), "exited");

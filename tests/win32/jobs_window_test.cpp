@@ -2,6 +2,7 @@
 // jobs: the rows, the selected job's runs, "Copy" and "Run line again".
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "job/journal_reader.h"
 #include "res/resource.h"
 #include "support/connector_install.h"
 #include "support/test_text.h"
 #include "support/ui_fixture.h"
+#include "tools/journal_pair.h"
 #include "tools/win32/ui_automation.h"
 #include "ui/jobs_view.h"
 
@@ -281,6 +284,48 @@ TEST(JobsWindow, RunLineAgainStartsOnlyTheProgramTheSettingsGive) {
     }
     EXPECT_EQ(after[6].fields.at("cmdline"), lookAlikeLine);
     std::filesystem::remove_all(lookAlikeFolder);
+}
+
+// A journal pair of 2 x 64 MB, many jobs and one of 110,000 runs: the
+// window opens on the newest job, lists the big job's runs, says what the cap
+// left out, and its peak memory stays under three times the bytes it read.
+// (Wine takes PeakWorkingSetSize from the process's peak resident set; its
+// PeakPagefileUsage is the current use, not the peak.)
+TEST(JobsWindow, AJournalPairOf128MbStaysUnderThreeTimesTheBytesRead) {
+    testsupport::ConnectorInstall install;
+    install.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    const journalpair::Written pair = journalpair::WritePair(install.File("journal.log"), journal::kMaxFileBytes, 110000);
+    const double bytesRead = 2.0 * (journal::kMaxFileBytes + 1);
+
+    testsupport::UiTurn turn;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = Quoted(install.Exe()) + " /JOBS";
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               install.path().c_str(), &startup, &process));
+    HWND window = uiauto::WaitForDialog(process.dwProcessId, ui::kJobsCaption, 4 * testsupport::kUiTimeoutMs);
+    ASSERT_NE(window, nullptr);
+    uiauto::Send(window, WM_NULL);
+    HWND jobs = GetDlgItem(window, IDC_JOBS_LIST);
+    HWND lines = GetDlgItem(window, IDC_JOBS_RUNS);
+    EXPECT_GT(uiauto::Send(jobs, LVM_GETITEMCOUNT), pair.jobs * 9 / 10);
+    EXPECT_EQ(uiauto::ListViewCell(jobs, 0, 3), pair.newestDataFile);
+    EXPECT_NE(uiauto::ItemText(window, IDC_JOBS_STATUS).find("bytes of older records were left out"),
+              std::string::npos);
+    ASSERT_TRUE(uiauto::SelectListRow(jobs, pair.jobsAfterBigJob));
+    EXPECT_EQ(uiauto::Send(lines, LVM_GETITEMCOUNT), 110000);
+    EXPECT_EQ(uiauto::ListViewCell(lines, 109999, 0), "110000");
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    ASSERT_TRUE(GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters));
+    EXPECT_LT(static_cast<double>(counters.PeakWorkingSetSize), 3.0 * bytesRead)
+        << counters.PeakWorkingSetSize / (1024 * 1024) << " MB at its peak";
+
+    uiauto::PostClick(window, IDCANCEL);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, testsupport::kUiTimeoutMs), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 }  // namespace
