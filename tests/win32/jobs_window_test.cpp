@@ -51,6 +51,42 @@ std::string ClipboardText() {
     return text;
 }
 
+// `vantor.exe /JOBS` of an installed connector, started in its folder, with
+// the dialog tests' turn; `window` once shown (null when it did not show).
+// Closed with its Close button when the object goes, if not before.
+class JobsWindowProcess {
+public:
+    explicit JobsWindowProcess(const testsupport::ConnectorInstall& install,
+                               int timeoutMs = testsupport::kUiTimeoutMs) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string commandLine = Quoted(install.Exe()) + " /JOBS";
+        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           install.path().c_str(), &startup, &process_))
+            window = uiauto::WaitForDialog(process_.dwProcessId, ui::kJobsCaption, timeoutMs);
+        if (window != nullptr) uiauto::Send(window, WM_NULL);
+    }
+    ~JobsWindowProcess() {
+        if (process_.hProcess == nullptr) return;
+        if (!Close()) TerminateProcess(process_.hProcess, 1);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    // Clicks Close; whether the program then ended.
+    bool Close() {
+        if (window != nullptr) uiauto::PostClick(window, IDCANCEL);
+        return WaitForSingleObject(process_.hProcess, testsupport::kUiTimeoutMs) == WAIT_OBJECT_0;
+    }
+    DWORD pid() const { return process_.dwProcessId; }
+    HANDLE handle() const { return process_.hProcess; }
+
+    HWND window = nullptr;
+
+private:
+    testsupport::UiTurn turn_;
+    PROCESS_INFORMATION process_{};
+};
+
 TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
     testsupport::ConnectorInstall install;
     const std::string journal = install.File("journal.log");
@@ -83,16 +119,9 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
     ASSERT_EQ(runs.size(), 6u);
     const std::vector<JournalRecord> written = testsupport::ReadJournal(journal);
 
-    testsupport::UiTurn turn;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = Quoted(install.Exe()) + " /jobs";
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               install.path().c_str(), &startup, &process));
-    HWND window = uiauto::WaitForDialog(process.dwProcessId, ui::kJobsCaption, testsupport::kUiTimeoutMs);
+    JobsWindowProcess process(install);
+    HWND window = process.window;
     ASSERT_NE(window, nullptr);
-    uiauto::Send(window, WM_NULL);
     HWND jobs = GetDlgItem(window, IDC_JOBS_LIST);
     HWND lines = GetDlgItem(window, IDC_JOBS_RUNS);
 
@@ -147,7 +176,7 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
     ASSERT_TRUE(uiauto::SelectListRow(lines, 1));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_JOBS_RUN_AGAIN)));
     uiauto::PostClick(window, IDC_JOBS_RUN_AGAIN);
-    HWND question = uiauto::WaitForDialog(process.dwProcessId, testsupport::kConfigCaption,
+    HWND question = uiauto::WaitForDialog(process.pid(), testsupport::kConfigCaption,
                                           testsupport::kUiTimeoutMs);
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(uiauto::HasButton(question, IDYES));
@@ -197,10 +226,7 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
     uiauto::Type(window, IDC_JOBS_FILTER, "\"TWO\"");  // line 2's command line
     EXPECT_EQ(uiauto::ListView(jobs).rows.size(), 1u);
 
-    uiauto::PostClick(window, IDCANCEL);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, testsupport::kUiTimeoutMs), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    EXPECT_TRUE(process.Close());
     EXPECT_EQ(install.Runs("Tarvel").size(), 7u);
 }
 
@@ -232,16 +258,9 @@ TEST(JobsWindow, RunLineAgainStartsOnlyTheProgramTheSettingsGive) {
                      run(1, evilLine) + run(2, lookAlikeLine) + run(3, hiddenLine) +
                      record("job-end\tlines=3\tfailed=3\tms=3"));
 
-    testsupport::UiTurn turn;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = Quoted(install.Exe()) + " /JOBS";
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               install.path().c_str(), &startup, &process));
-    HWND window = uiauto::WaitForDialog(process.dwProcessId, ui::kJobsCaption, testsupport::kUiTimeoutMs);
+    JobsWindowProcess process(install);
+    HWND window = process.window;
     ASSERT_NE(window, nullptr);
-    uiauto::Send(window, WM_NULL);
     HWND lines = GetDlgItem(window, IDC_JOBS_RUNS);
     // Each planted line in turn: what the box says, and the button it has.
     struct Row {
@@ -259,17 +278,14 @@ TEST(JobsWindow, RunLineAgainStartsOnlyTheProgramTheSettingsGive) {
         uiauto::Send(window, WM_NULL);
         ASSERT_TRUE(uiauto::SelectListRow(lines, row.run));
         uiauto::PostClick(window, IDC_JOBS_RUN_AGAIN);
-        HWND box = uiauto::WaitForDialog(process.dwProcessId, testsupport::kConfigCaption, testsupport::kUiTimeoutMs);
+        HWND box = uiauto::WaitForDialog(process.pid(), testsupport::kConfigCaption, testsupport::kUiTimeoutMs);
         ASSERT_NE(box, nullptr);
         const std::string text = uiauto::MessageBoxText(box, true);
         for (const std::string& part : row.said) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
         EXPECT_TRUE(uiauto::HasButton(box, row.button));
         ASSERT_TRUE(uiauto::Answer(box, row.button));
     }
-    uiauto::PostClick(window, IDCANCEL);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, testsupport::kUiTimeoutMs), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    EXPECT_TRUE(process.Close());
 
     // Nothing ran; the two refusals are in the journal.
     EXPECT_TRUE(install.Runs("Evil").empty());
@@ -297,16 +313,9 @@ TEST(JobsWindow, AJournalPairOf128MbStaysUnderThreeTimesTheBytesRead) {
     const journalpair::Written pair = journalpair::WritePair(install.File("journal.log"), journal::kMaxFileBytes, 110000);
     const double bytesRead = 2.0 * (journal::kMaxFileBytes + 1);
 
-    testsupport::UiTurn turn;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = Quoted(install.Exe()) + " /JOBS";
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               install.path().c_str(), &startup, &process));
-    HWND window = uiauto::WaitForDialog(process.dwProcessId, ui::kJobsCaption, 4 * testsupport::kUiTimeoutMs);
+    JobsWindowProcess process(install, 4 * testsupport::kUiTimeoutMs);
+    HWND window = process.window;
     ASSERT_NE(window, nullptr);
-    uiauto::Send(window, WM_NULL);
     HWND jobs = GetDlgItem(window, IDC_JOBS_LIST);
     HWND lines = GetDlgItem(window, IDC_JOBS_RUNS);
     EXPECT_GT(uiauto::Send(jobs, LVM_GETITEMCOUNT), pair.jobs * 9 / 10);
@@ -318,14 +327,9 @@ TEST(JobsWindow, AJournalPairOf128MbStaysUnderThreeTimesTheBytesRead) {
     EXPECT_EQ(uiauto::ListViewCell(lines, 109999, 0), "110000");
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    ASSERT_TRUE(GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters));
+    ASSERT_TRUE(GetProcessMemoryInfo(process.handle(), &counters, sizeof counters));
     EXPECT_LT(static_cast<double>(counters.PeakWorkingSetSize), 3.0 * bytesRead)
         << counters.PeakWorkingSetSize / (1024 * 1024) << " MB at its peak";
-
-    uiauto::PostClick(window, IDCANCEL);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, testsupport::kUiTimeoutMs), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 }  // namespace
