@@ -288,8 +288,9 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
             separator = ", ";
         }
         const journal::Problem& first = loaded.book.problems.front();
+        const bool cut = first.file < loaded.book.leftOut.size() && loaded.book.leftOut[first.file] > 0;
         status += " (the first: line " + std::to_string(first.lineNumber) + " of " +
-                  loaded.book.files[first.file].name + ").";
+                  (cut ? "the part read of " : "") + loaded.book.files[first.file].name + ").";
     }
     return status;
 }

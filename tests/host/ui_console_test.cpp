@@ -103,6 +103,11 @@ TEST(ConsoleJobs, PrintsTheJobsAndTheirRunsAndWritesNothing) {
 // child that runs only /JOBS (getrusage of its children), its output read
 // through a pipe of which the first part is kept.
 TEST(ConsoleJobs, AJournalPairOf128MbStaysUnderThreeTimesTheBytesRead) {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer's shadow memory and quarantine triple any figure, and its
+    // unoptimised build takes minutes over 128 MB: the release builds check it.
+    GTEST_SKIP() << "memory bound of the product: not measured in a sanitizer build";
+#endif
     testsupport::ConnectorInstall install;
     install.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
     const journalpair::Written pair = journalpair::WritePair(install.File("journal.log"), journal::kMaxFileBytes, 110000);
