@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::size_t taken = book.problems.size();
     for (const journal::Job& job : book.jobs) {
         taken += 1 + job.runs.size() + (job.ended ? 1 : 0);
-        FUZZ_CHECK(job.time.size() >= 19 && job.time[4] == '-' && job.time[10] == 'T', Show(job.time));
+        const std::string_view time = book.Raw(job.time);
+        FUZZ_CHECK(time.size() >= 19 && time[4] == '-' && time[10] == 'T', Show(time));
         FUZZ_CHECK(ui::JobRow(book, job).size() == std::size(ui::kJobColumns), Show(bytes));
         for (const journal::Run& run : job.runs)
             FUZZ_CHECK(ui::RunRow(book, run).size() == std::size(ui::kRunColumns), Show(bytes));
