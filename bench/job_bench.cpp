@@ -17,14 +17,14 @@
 // 2. Start-up: from starting the connector on a one-line job to the moment
 //    the stand-in starts (it logs its clock), against the same for a bare
 //    start of the stand-in. Medians.
-// 3. The recent jobs window over the journal pair of its memory test (2 x
-//    64 MB, tools/journal_pair.h): reading the newest 64 MB of each file and
-//    grouping its records into jobs (in this process), then the product's
-//    /JOBS over it: the time to its window (the host build: to its printed
-//    tables) and its peak memory against the bytes read.
-// 4. Memory (host build only): peak resident set of a job over a data file of
+// 3. Memory (host build only): peak resident set of a job over a data file of
 //    --memory-mb MB, from getrusage(RUSAGE_CHILDREN) in a forked child that
 //    runs nothing but that job.
+// 4. The recent jobs window over the journal pair of its memory test (2 x
+//    64 MB, tools/journal_pair.h): the product's /JOBS over it, the time to
+//    its window (the host build: to its printed tables) and its peak memory
+//    against the bytes read; then reading the newest 64 MB of each file and
+//    grouping its records into jobs in this process.
 #ifdef _WIN32
 #include <windows.h>
 #include <psapi.h>
@@ -332,7 +332,12 @@ long PeakRssKb(const std::string& commandLine, bool outputToNull = false) {
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        if (outputToNull) (void)!std::freopen("/dev/null", "w", stdout);
+        // Not freopen: that would flush what this copy of the benchmark
+        // holds of its own output a second time.
+        if (outputToNull) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) dup2(null, 1);
+        }
         uint32_t code = 0;
         long kb = -1;
         if (platform::RunHiddenAndWait(commandLine, code)) {
@@ -544,6 +549,26 @@ int main(int argc, char** argv) {
                     "runner start %.2f ms; connector's share %.2f ms\n",
                     startupRuns, s.connectorMs, s.bareMs, s.connectorMs - s.bareMs);
 
+#ifndef _WIN32
+        if (memoryMb > 0) {
+            Install install(work, "memory", connector, runner);
+            const std::string big = BigData(memoryMb);
+            WriteAll(install.Path("big.txt"), big);
+            WriteAll(install.Path("one.txt"), LabelData(1));
+            const long oneKb = PeakRssKb(install.JobCommandLine("one.txt"));
+            const long bigKb = PeakRssKb(install.JobCommandLine("big.txt"));
+            const double fileMb = static_cast<double>(big.size()) / (1024.0 * 1024.0);
+            const double peakMb = static_cast<double>(bigKb) / 1024.0;
+            std::printf("Memory: peak RSS of a job over a %.1f MB data file (%d lines): %.1f MB "
+                        "(a one-line job: %.1f MB); <= %.0fx the file (%.1f MB): %s\n",
+                        fileMb, 1000, peakMb, static_cast<double>(oneKb) / 1024.0, kMemoryTarget,
+                        kMemoryTarget * fileMb, Verdict(peakMb <= kMemoryTarget * fileMb));
+            if (install.Log().size() != 1001) std::printf("  (warning: %zu runner starts logged, 1001 expected)\n", install.Log().size());
+        }
+#endif
+        // After the job's memory: a forked child that starts a program counts
+        // what it shares of this process's memory at the start, so the
+        // journal's pages must not be resident yet.
         {
             // The journal pair of the memory test: 2 x 64 MB, many jobs and
             // one of 110,000 runs.
@@ -551,6 +576,7 @@ int main(int argc, char** argv) {
             WriteAll(install.Path("vantor.ini"), "[Settings]\r\nJournalFile=journal.log\r\n");
             const journalpair::Written pair =
                 journalpair::WritePair(install.Path("journal.log"), journal::kMaxFileBytes, 110000);
+            const JobsCost product = MeasureJobsCommand(install.Path(std::string("vantor") + kExe));
             std::vector<double> seconds;
             std::size_t jobs = 0;
             std::uint64_t read = 0;
@@ -573,7 +599,6 @@ int main(int argc, char** argv) {
                 for (const journal::Source& file : book.files) read += file.bytes.size();
                 if (cells == 0) throw std::runtime_error("the journal gave no rows");
             }
-            const JobsCost product = MeasureJobsCommand(install.Path(std::string("vantor") + kExe));
             const double readMb = static_cast<double>(read) / (1024.0 * 1024.0);
             const double peakMb = static_cast<double>(product.peakBytes) / (1024.0 * 1024.0);
             std::printf("Recent jobs: a journal pair of %.1f MB (%zu of %d jobs kept, %.1f MB read): read and "
@@ -589,23 +614,6 @@ int main(int argc, char** argv) {
                         product.seconds, peakMb, 3 * readMb, Verdict(peakMb <= 3 * readMb));
         }
 
-#ifndef _WIN32
-        if (memoryMb > 0) {
-            Install install(work, "memory", connector, runner);
-            const std::string big = BigData(memoryMb);
-            WriteAll(install.Path("big.txt"), big);
-            WriteAll(install.Path("one.txt"), LabelData(1));
-            const long oneKb = PeakRssKb(install.JobCommandLine("one.txt"));
-            const long bigKb = PeakRssKb(install.JobCommandLine("big.txt"));
-            const double fileMb = static_cast<double>(big.size()) / (1024.0 * 1024.0);
-            const double peakMb = static_cast<double>(bigKb) / 1024.0;
-            std::printf("Memory: peak RSS of a job over a %.1f MB data file (%d lines): %.1f MB "
-                        "(a one-line job: %.1f MB); <= %.0fx the file (%.1f MB): %s\n",
-                        fileMb, 1000, peakMb, static_cast<double>(oneKb) / 1024.0, kMemoryTarget,
-                        kMemoryTarget * fileMb, Verdict(peakMb <= kMemoryTarget * fileMb));
-            if (install.Log().size() != 1001) std::printf("  (warning: %zu runner starts logged, 1001 expected)\n", install.Log().size());
-        }
-#endif
     } catch (const std::exception& e) {
         std::fprintf(stderr, "job_bench: %s\n", e.what());
         return 1;
