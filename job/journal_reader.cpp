@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <map>
 #include <unordered_map>
 #include <utility>
 
 #include "job/command_line.h"
-#include "job/data_reader.h"
-#include "job/journal.h"
 #include "platform/platform.h"
 
 namespace journal {
@@ -368,35 +365,6 @@ bool IsJobsCommand(std::string_view commandLine) {
     // The same token rule as /DRYRUN and /CHECK; the line itself is left as it is.
     std::string copy(commandLine);
     return job::TakeSwitchToken(copy, "/JOBS");
-}
-
-namespace {
-
-// A journal file's newest bytes, read while jobs go on appending to it (and
-// may rotate it): a reader never makes an append fail. One byte more than
-// the cap, so that a record that begins right at the cap is seen whole.
-platform::FileReadResult ReadJournalFile(const std::string& path) {
-    return platform::ReadFileShared(path, kMaxFileBytes + 1, platform::ReadPart::Newest);
-}
-
-}  // namespace
-
-Loaded LoadJournal(const CAppBase& app) {
-    Loaded loaded;
-    loaded.path = JournalPath(app);
-    loaded.configured = !loaded.path.empty();
-    if (!loaded.configured) return loaded;
-    std::vector<Source> sources;
-    platform::FileReadResult older = ReadJournalFile(loaded.path + ".1");
-    if (older.opened) sources.push_back({loaded.path + ".1", std::move(older.bytes), older.fileSize});
-    platform::FileReadResult current = ReadJournalFile(loaded.path);
-    loaded.readable = current.opened;
-    if (current.opened)
-        sources.push_back({loaded.path, std::move(current.bytes), current.fileSize});
-    else
-        loaded.failure = job::OpenFailureDescription(loaded.path, current.cause);
-    loaded.book = ParseJournal(std::move(sources));
-    return loaded;
 }
 
 }  // namespace journal
