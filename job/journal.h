@@ -30,8 +30,10 @@
 //              the fields of a run
 //   note       about (settings-unsaved: a record that did not reach the
 //              settings file, with keys; turn-per-session: settings writers
-//              of other logon sessions do not take turns with this job),
-//              error (the system's code and text)
+//              of other logon sessions do not take turns with this job;
+//              data-without-mark: the data file looks like UTF-16 without its
+//              byte-order mark), error (the system's code and text) or, for
+//              a note without a system error, detail (what was found)
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once

@@ -167,7 +167,7 @@ std::string Book::KeyOf(const Job& job) const { return Text(job.time) + " " + Te
 std::string Book::NoteText(const Note& note) const {
     std::string text = Text(note.about);
     if (!note.keys.empty()) text += " " + Text(note.keys);
-    return text + ": " + Text(note.error);
+    return text + ": " + Text(note.error.empty() ? note.detail : note.error);
 }
 
 std::uint64_t Book::LeftOutBytes() const {
@@ -335,7 +335,7 @@ Book ParseJournal(std::vector<Source> sources) {
                 job.runs.push_back(reader.RunOf(time, fields, false));
             } else if (kind == "note") {
                 job.notes.push_back({reader.FieldSpan(fields, "about"), reader.FieldSpan(fields, "keys"),
-                                     reader.FieldSpan(fields, "error")});
+                                     reader.FieldSpan(fields, "error"), reader.FieldSpan(fields, "detail")});
             } else {
                 job.ended = true;
                 job.lines = SmallNumberOr(Reader::FieldOr(fields, "lines"), job.lines);

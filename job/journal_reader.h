@@ -90,9 +90,10 @@ enum class JobOutcome {
     NoEnd,           // still running, or ended without its end record
 };
 
-// A note record of a job: about, keys, error.
+// A note record of a job: about, keys, and the system's error or, for a
+// note without one, the detail (what was found and what to do).
 struct Note {
-    Span about, keys, error;
+    Span about, keys, error, detail;
 };
 
 struct Job {
@@ -141,7 +142,7 @@ struct Book {
     std::string Text(Span span) const;
     // The key a re-run record names a job by: "<time> <pid>".
     std::string KeyOf(const Job& job) const;
-    // A note as "about keys: error".
+    // A note as "about keys: error" (or "about keys: detail").
     std::string NoteText(const Note& note) const;
     // The bytes of older records left out, in all files.
     std::uint64_t LeftOutBytes() const;

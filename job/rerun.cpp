@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "job/journal.h"
+#include "platform/text.h"
 #include "launch/product_run.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
@@ -12,8 +13,6 @@ namespace job {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The length of a command line's program name as the runtime reads it: up
 // to the first blank or tab outside double quotes.
@@ -66,9 +65,8 @@ bool StartsWithProgram(std::string_view line, std::string_view program) {
     if (program.empty() || line.size() < program.size()) return false;
     if (line.size() > program.size() && !IsBlank(line[program.size()])) return false;
     const std::size_t path = ProgramNameLength(program);
-    for (std::size_t i = 0; i < program.size(); ++i)
-        if (i < path ? LowerAscii(line[i]) != LowerAscii(program[i]) : line[i] != program[i]) return false;
-    return true;
+    return text::SameIgnoringAsciiCase(line.substr(0, path), program.substr(0, path)) &&
+           line.substr(path, program.size() - path) == program.substr(path);
 }
 
 Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const journal::Book& book,

@@ -4,6 +4,9 @@
 #include <functional>
 #include <map>
 
+#include "platform/platform.h"
+#include "ui/what_to_do.h"
+
 namespace ui {
 
 namespace {
@@ -230,6 +233,18 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
     return listed;
 }
 
+std::string RunWhatToDo(const journal::Book& book, const journal::Run& run) {
+    return RunWhatToDo(book.Text(run.runner), run.outcome, run.hasExit, run.exitCode, book.Text(run.error),
+                       platform::StartsWindowsPrograms());
+}
+
+std::string JobWhatToDo(const journal::Book& book, const journal::Job& job) {
+    if (!job.dataRead)
+        return "The data file could not be read: " + book.Text(job.dataError) + " " + DataFileWhatToDo();
+    if (job.ended && job.lines == 0) return "The data file held no line. " + DataFileWhatToDo();
+    return std::string();
+}
+
 std::string JobText(const journal::Book& book, const journal::Job& job) {
     const std::vector<std::string> row = JobRow(book, job);
     std::string text;
@@ -238,6 +253,9 @@ std::string JobText(const journal::Book& book, const journal::Job& job) {
     text += "Process id: " + book.Text(job.pid) + "\r\n";
     text += "Command line: " + book.Text(job.commandLine) + "\r\n";
     if (!job.dataRead) text += "Data file error: " + book.Text(job.dataError) + "\r\n";
+    // (The data file's error stands on the line above.)
+    if (const std::string advice = job.dataRead ? JobWhatToDo(book, job) : DataFileWhatToDo(); !advice.empty())
+        text += "What to do: " + advice + "\r\n";
     for (const journal::Note& note : job.notes) text += "Note: " + book.NoteText(note) + "\r\n";
     for (const journal::Run& run : job.runs) {
         const std::vector<std::string> r = RunRow(book, run);
@@ -246,6 +264,7 @@ std::string JobText(const journal::Book& book, const journal::Job& job) {
         if (!r[4].empty()) text += ", " + r[4];
         if (!r[5].empty()) text += ", " + r[5];
         text += "\r\n  " + (r[6].empty() ? std::string("(no command line)") : r[6]) + "\r\n";
+        if (const std::string advice = RunWhatToDo(book, run); !advice.empty()) text += "  What to do: " + advice + "\r\n";
     }
     return text;
 }
@@ -327,12 +346,16 @@ void WriteJobsReport(const journal::Loaded& loaded, const std::string& settingsF
     for (std::size_t n = 0; n < listed.size(); ++n) {
         const journal::Job& job = book.jobs[listed[n]];
         write("\nRuns of job " + std::to_string(n + 1) + "\n");
-        if (job.runs.empty()) {
+        if (job.runs.empty())
             write("  (none)\n");
-            continue;
-        }
-        Table(kRunColumns, job.runs.size(), [&](std::size_t r) { return RunRow(book, job.runs[r]); }, "  ",
-              write);
+        else
+            Table(kRunColumns, job.runs.size(), [&](std::size_t r) { return RunRow(book, job.runs[r]); }, "  ",
+                  write);
+        for (const journal::Note& note : job.notes) write("  Note: " + Shown(book.NoteText(note)) + "\n");
+        for (const journal::Run& run : job.runs)
+            if (const std::string advice = RunWhatToDo(book, run); !advice.empty())
+                write("  What to do, line " + std::to_string(run.line) + " (" + Shown(book.Text(run.runner)) +
+                      "): " + Shown(advice) + "\n");
     }
 }
 

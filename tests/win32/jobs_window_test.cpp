@@ -173,7 +173,12 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
 
     // Run line 2 again: asked first, with the line that starts, then started
     // once with its command line, while the window answers and waits.
+    // The selected failed run says what to do; a run that printed, nothing.
+    ASSERT_TRUE(uiauto::SelectListRow(lines, 0));
+    EXPECT_EQ(uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO), "");
     ASSERT_TRUE(uiauto::SelectListRow(lines, 1));
+    EXPECT_EQ(uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO).rfind("What to do: Tarvel reported a problem with this label (exit code 3)", 0), 0u)
+        << uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_JOBS_RUN_AGAIN)));
     uiauto::PostClick(window, IDC_JOBS_RUN_AGAIN);
     HWND question = uiauto::WaitForDialog(process.pid(), testsupport::kConfigCaption,
