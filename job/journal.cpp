@@ -100,6 +100,13 @@ void JobJournal::LineFinished(const LineDone& line) {
         Append(runner.process.ended, "run", number + RunFields(runner));
 }
 
+void JobJournal::LineRerunStarting(const std::string& jobKey, int line, launch::Runner runner,
+                                   const std::string& utf8CommandLine) {
+    Append(std::chrono::system_clock::now(), "rerun-start",
+           JournalFieldUtf8("of", jobKey) + JournalField("line", std::to_string(line)) +
+               JournalField("runner", launch::RunnerName(runner)) + JournalFieldUtf8("cmdline", utf8CommandLine));
+}
+
 void JobJournal::LineRerun(const std::string& jobKey, int line, const launch::RunnerOutcome& runner) {
     Append(runner.process.ended, "rerun",
            JournalFieldUtf8("of", jobKey) + JournalField("line", std::to_string(line)) +

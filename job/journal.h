@@ -23,9 +23,13 @@
 //              arguments a Unicode one gets), ms
 //   job-end    lines, failed, stopped-at (when the job was stopped on
 //              request: the last line that ran, as lines), ms
-//   rerun      a run started again from the window over the journal, written
-//              by that window's process: of (the "<time> <pid>" of the job's
-//              job-start record), then the fields of a run
+//   rerun-start  a run about to be started again from the window over the
+//              journal, written by that window's process before the start:
+//              of (the "<time> <pid>" of the job's job-start record), line,
+//              runner, cmdline (the line that starts)
+//   rerun      the same run's outcome, written after it ended (or instead of
+//              a rerun-start, when the window refused to start it): of, then
+//              the fields of a run
 //   note       about (settings-unsaved: a record that did not reach the
 //              settings file, with keys; turn-per-session: settings writers
 //              of other logon sessions do not take turns with this job;
@@ -54,7 +58,11 @@ public:
     void Noted(const JobNote& note) override;
 
     // A runner of line `line` of the job whose job-start record is `jobKey`
-    // ("<time> <pid>"), started again by hand.
+    // ("<time> <pid>") about to be started again by hand, with the command
+    // line `utf8CommandLine`.
+    void LineRerunStarting(const std::string& jobKey, int line, launch::Runner runner,
+                           const std::string& utf8CommandLine);
+    // The same run's outcome, after it ended (or was refused).
     void LineRerun(const std::string& jobKey, int line, const launch::RunnerOutcome& runner);
 
     const std::string& Path() const { return path_; }

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <map>
+#include <unordered_map>
+#include <utility>
 
 #include "job/command_line.h"
-#include "job/data_reader.h"
-#include "job/journal.h"
 #include "platform/platform.h"
 
 namespace journal {
@@ -65,54 +64,81 @@ const std::string_view* Find(const Fields& fields, std::string_view name) {
     return nullptr;
 }
 
-std::string FieldOr(const Fields& fields, std::string_view name, std::string fallback = {}) {
-    const std::string_view* value = Find(fields, name);
-    return value == nullptr ? fallback : UnescapeValue(*value);
-}
+// The parse of one book: where a value stands, and its text for the few
+// fields read as numbers or keys.
+class Reader {
+public:
 
-Run RunOf(const std::string& time, const Fields& f, bool rerun) {
-    Run run;
-    run.time = time;
-    run.line = SmallNumberOr(FieldOr(f, "line"), 0);
-    run.runner = FieldOr(f, "runner");
-    run.commandLine = FieldOr(f, "cmdline");
-    run.outcomeText = FieldOr(f, "outcome");
-    run.outcome = OutcomeOf(run.outcomeText);
-    if (const std::string_view* exit = Find(f, "exit")) {
-        run.hasExit = true;
-        run.exitCode = NumberOr(UnescapeValue(*exit), -1);
+    // The file at hand begins at `base` in the book's count of bytes.
+    void SetBase(std::uint32_t base, std::string_view bytes) {
+        base_ = base;
+        bytes_ = bytes;
     }
-    // A runner the connector chose not to start has its reason instead.
-    run.error = FieldOr(f, "error", FieldOr(f, "reason"));
-    run.ms = NumberOr(FieldOr(f, "ms"), -1);
-    run.rerun = rerun;
-    return run;
-}
+    Span SpanOf(std::string_view value) const {
+        return Span{base_ + static_cast<std::uint32_t>(value.data() - bytes_.data()),
+                    static_cast<std::uint32_t>(value.size())};
+    }
+    Span FieldSpan(const Fields& fields, std::string_view name) const {
+        const std::string_view* value = Find(fields, name);
+        return value == nullptr ? Span{} : SpanOf(*value);
+    }
+    static std::string FieldOr(const Fields& fields, std::string_view name, std::string fallback = {}) {
+        const std::string_view* value = Find(fields, name);
+        return value == nullptr ? fallback : UnescapeValue(*value);
+    }
 
-// The lines of a job whose runners (the job's own, not re-runs) all exited
-// with 0, and those with a failed runner.
-void CountLines(const Job& job, int& succeeded, int& failed) {
-    // Per line: whether all its runners succeeded, whether one failed. A
-    // job's runs come line by line, so a short list is enough.
-    struct Line {
-        int number;
-        bool good;
-        bool bad;
-    };
-    std::vector<Line> seen;
+    Run RunOf(std::string_view time, const Fields& f, bool rerun) const {
+        Run run;
+        run.time = SpanOf(time);
+        run.line = SmallNumberOr(FieldOr(f, "line"), 0);
+        run.runner = FieldSpan(f, "runner");
+        run.commandLine = FieldSpan(f, "cmdline");
+        run.outcomeText = FieldSpan(f, "outcome");
+        run.outcome = OutcomeOf(FieldOr(f, "outcome"));
+        if (const std::string_view* exit = Find(f, "exit")) {
+            run.hasExit = true;
+            run.exitCode = NumberOr(UnescapeValue(*exit), -1);
+        }
+        // A runner the connector chose not to start has its reason instead.
+        run.error = Find(f, "error") != nullptr ? FieldSpan(f, "error") : FieldSpan(f, "reason");
+        run.ms = NumberOr(FieldOr(f, "ms"), -1);
+        run.rerun = rerun;
+        return run;
+    }
+
+private:
+    std::uint32_t base_ = 0;
+    std::string_view bytes_;
+};
+
+// Counts the lines of a job whose runners (the job's own, not re-runs) all
+// exited with 0, and those with a failed runner; once per job, linear in its
+// runs.
+void CountLines(Job& job, bool failedToo) {
+    std::unordered_map<int, std::pair<bool, bool>> lines;  // line -> (all good, one failed)
+    lines.reserve(job.runs.size());
     for (const Run& run : job.runs) {
         if (run.rerun) continue;
-        auto it = std::find_if(seen.rbegin(), seen.rend(), [&](const Line& l) { return l.number == run.line; });
-        Line* line = it == seen.rend() ? &seen.emplace_back(Line{run.line, true, false}) : &*it;
-        if (!run.Succeeded()) line->good = false;
-        if (run.Failed()) line->bad = true;
+        auto& [good, bad] = lines.try_emplace(run.line, true, false).first->second;
+        good = good && run.Succeeded();
+        bad = bad || run.Failed();
     }
-    succeeded = 0;
-    failed = 0;
-    for (const Line& line : seen) {
-        succeeded += line.good;
-        failed += line.bad;
+    job.printedLines = 0;
+    int failed = 0;
+    for (const auto& [line, state] : lines) {
+        job.printedLines += state.first;
+        failed += state.second;
     }
+    if (failedToo) job.failedLines = failed;
+}
+
+// Where the records of `bytes`, the last part of a file of `fileSize` bytes,
+// begin: after their first line end (or at their end without one); 0 when
+// they are the whole file.
+std::size_t FirstRecordOf(std::string_view bytes, std::uint64_t fileSize) {
+    if (fileSize <= bytes.size()) return 0;
+    const std::size_t end = bytes.find('\n');
+    return end == std::string_view::npos ? bytes.size() : end + 1;
 }
 
 }  // namespace
@@ -121,18 +147,46 @@ JobOutcome Job::Outcome() const {
     if (!dataRead) return JobOutcome::DataUnreadable;
     if (!ended) return JobOutcome::NoEnd;
     if (stoppedAt >= 0) return JobOutcome::Stopped;
-    int succeeded = 0, failed = 0;
-    CountLines(*this, succeeded, failed);
     // As the exit status counts a job (app/vantor_app.h, ExitStatusOf).
-    if (lines == 0 || (failedLines > 0 && succeeded == 0)) return JobOutcome::NothingPrinted;
+    if (lines == 0 || (failedLines > 0 && printedLines == 0)) return JobOutcome::NothingPrinted;
     if (failedLines > 0) return JobOutcome::SomeFailed;
     return JobOutcome::AllPrinted;
+}
+
+std::string_view Book::Raw(Span span) const {
+    std::uint64_t at = span.at;
+    for (const Source& file : files) {
+        if (at < file.bytes.size()) return std::string_view(file.bytes).substr(at, span.size);
+        at -= file.bytes.size();
+    }
+    return std::string_view();
+}
+
+std::string Book::Text(Span span) const { return UnescapeValue(Raw(span)); }
+
+std::string Book::KeyOf(const Job& job) const { return Text(job.time) + " " + Text(job.pid); }
+
+std::string Book::NoteText(const Note& note) const {
+    std::string text = Text(note.about);
+    if (!note.keys.empty()) text += " " + Text(note.keys);
+    return text + ": " + Text(note.error.empty() ? note.detail : note.error);
+}
+
+std::uint64_t Book::LeftOutBytes() const {
+    std::uint64_t total = 0;
+    for (std::uint64_t bytes : leftOut) total += bytes;
+    return total;
 }
 
 std::string UnescapeValue(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
+        // Up to the next '%' as it stands.
+        const std::size_t escape = std::min(value.find('%', i), value.size());
+        out.append(value.substr(i, escape - i));
+        i = escape;
+        if (i == value.size()) break;
         if (value[i] == '%' && i + 2 < value.size()) {
             const std::string_view code = value.substr(i + 1, 2);
             const char c = code == "25" ? '%' : code == "09" ? '\t' : code == "0D" ? '\r'
@@ -148,15 +202,27 @@ std::string UnescapeValue(std::string_view value) {
     return out;
 }
 
-Book ParseJournal(const std::vector<Source>& sources) {
+Book ParseJournal(std::vector<Source> sources) {
     Book book;
-    std::map<std::string, std::size_t> open;   // pid -> its job without an end yet
-    std::map<std::string, std::size_t> byKey;  // Job::Key() -> job
-    std::vector<std::string_view> columns;     // of the record at hand
+    book.files = std::move(sources);
+    Reader reader;
+    std::map<std::string, std::size_t, std::less<>> open;  // pid -> its job without an end yet
+    // "<time>\t<pid>" of its job-start record, as it stands in the bytes -> job
+    std::unordered_map<std::string_view, std::size_t> byKey;
+    // pid -> (job, run) of its re-run started but not yet ended
+    std::map<std::string, std::pair<std::size_t, std::size_t>, std::less<>> rerunning;
+    std::vector<std::string_view> columns;  // of the record at hand
     Fields fields;
-    for (const Source& source : sources) {
-        const std::string_view bytes = source.bytes;
-        std::size_t start = 0;
+    std::uint64_t base = 0;
+    for (std::size_t file = 0; file < book.files.size(); ++file) {
+        const std::string_view bytes = book.files[file].bytes;
+        if (base + bytes.size() > UINT32_MAX) break;  // beyond what a Span can point at
+        reader.SetBase(static_cast<std::uint32_t>(base), bytes);
+        base += bytes.size();
+        std::size_t start = FirstRecordOf(bytes, book.files[file].fileSize);
+        book.leftOut.push_back(book.files[file].fileSize > bytes.size()
+                                   ? book.files[file].fileSize - bytes.size() + start
+                                   : 0);
         int lineNumber = 0;
         while (start < bytes.size()) {
             ++lineNumber;
@@ -165,9 +231,7 @@ Book ParseJournal(const std::vector<Source>& sources) {
             if (!whole) end = bytes.size();
             std::string_view line = bytes.substr(start, end - start);
             start = end + 1;
-            auto problem = [&](Damage damage) {
-                book.problems.push_back({source.name, lineNumber, damage});
-            };
+            auto problem = [&](Damage damage) { book.problems.push_back({file, lineNumber, damage}); };
             if (line.size() > kMaxRecordBytes) {
                 problem(Damage::OverLong);
                 continue;
@@ -192,7 +256,7 @@ Book ParseJournal(const std::vector<Source>& sources) {
             }
             const std::string_view kind = columns[2];
             if (kind != "job-start" && kind != "run" && kind != "job-end" && kind != "note" &&
-                kind != kRerunKind) {
+                kind != kRerunKind && kind != kRerunStartKind) {
                 problem(Damage::Foreign);
                 continue;
             }
@@ -210,33 +274,57 @@ Book ParseJournal(const std::vector<Source>& sources) {
                 problem(Damage::Torn);
                 continue;
             }
-            const std::string time(columns[0]);
-            const std::string pid(columns[1]);
+            const std::string_view time = columns[0];
+            const std::string_view pid = columns[1];
             if (kind == "job-start") {
                 Job job;
-                job.time = time;
-                job.pid = pid;
-                job.user = FieldOr(fields, "user");
-                job.commandLine = FieldOr(fields, "cmdline");
-                job.templateName = FieldOr(fields, "template");
-                job.dataFile = FieldOr(fields, "datafile");
-                job.lines = SmallNumberOr(FieldOr(fields, "lines"), 0);
-                job.dataRead = FieldOr(fields, "data", "read") != "unreadable";
-                job.dataError = FieldOr(fields, "error");
+                job.time = reader.SpanOf(time);
+                job.pid = reader.SpanOf(pid);
+                job.user = reader.FieldSpan(fields, "user");
+                job.commandLine = reader.FieldSpan(fields, "cmdline");
+                job.templateName = reader.FieldSpan(fields, "template");
+                job.dataFile = reader.FieldSpan(fields, "datafile");
+                job.lines = SmallNumberOr(Reader::FieldOr(fields, "lines"), 0);
+                job.dataRead = Reader::FieldOr(fields, "data", "read") != "unreadable";
+                job.dataError = reader.FieldSpan(fields, "error");
                 // An earlier job of this process id that is still open never
                 // wrote its end: it stays without one.
-                open[pid] = book.jobs.size();
-                byKey[job.Key()] = book.jobs.size();
+                const auto it = open.find(pid);
+                if (it == open.end())
+                    open.emplace(std::string(pid), book.jobs.size());
+                else
+                    it->second = book.jobs.size();
+                // The time and the process id stand side by side, a tab apart.
+                byKey[std::string_view(time.data(), time.size() + 1 + pid.size())] = book.jobs.size();
                 book.jobs.push_back(std::move(job));
                 continue;
             }
-            if (kind == kRerunKind) {
-                const auto it = byKey.find(FieldOr(fields, kRerunOfField));
+            if (kind == kRerunKind || kind == kRerunStartKind) {
+                std::string key = Reader::FieldOr(fields, kRerunOfField);
+                const std::size_t blank = key.find(' ');
+                if (blank != std::string::npos) key[blank] = '\t';
+                const auto it = byKey.find(key);
                 if (it == byKey.end()) {
                     problem(Damage::Foreign);
                     continue;
                 }
-                book.jobs[it->second].runs.push_back(RunOf(time, fields, true));
+                std::vector<Run>& runs = book.jobs[it->second].runs;
+                Run run = reader.RunOf(time, fields, true);
+                if (kind == kRerunStartKind) {
+                    run.outcome = RunOutcome::Started;
+                    rerunning[std::string(pid)] = {it->second, runs.size()};
+                    runs.push_back(run);
+                    continue;
+                }
+                // The outcome takes the place of its own start record.
+                const auto started = rerunning.find(pid);
+                if (started != rerunning.end() && started->second.first == it->second &&
+                    runs[started->second.second].line == run.line) {
+                    runs[started->second.second] = run;
+                    rerunning.erase(started);
+                } else {
+                    runs.push_back(run);
+                }
                 continue;
             }
             const auto it = open.find(pid);
@@ -246,27 +334,25 @@ Book ParseJournal(const std::vector<Source>& sources) {
             }
             Job& job = book.jobs[it->second];
             if (kind == "run") {
-                job.runs.push_back(RunOf(time, fields, false));
+                job.runs.push_back(reader.RunOf(time, fields, false));
             } else if (kind == "note") {
-                std::string note = FieldOr(fields, "about");
-                if (const std::string keys = FieldOr(fields, "keys"); !keys.empty()) note += " " + keys;
-                const std::string error = FieldOr(fields, "error");
-                job.notes.push_back(note + ": " + (error.empty() ? FieldOr(fields, "detail") : error));
+                job.notes.push_back({reader.FieldSpan(fields, "about"), reader.FieldSpan(fields, "keys"),
+                                     reader.FieldSpan(fields, "error"), reader.FieldSpan(fields, "detail")});
             } else {
                 job.ended = true;
-                job.lines = SmallNumberOr(FieldOr(fields, "lines"), job.lines);
-                job.failedLines = SmallNumberOr(FieldOr(fields, "failed"), 0);
-                job.stoppedAt = SmallNumberOr(FieldOr(fields, "stopped-at"), -1);
-                job.ms = NumberOr(FieldOr(fields, "ms"), -1);
+                job.lines = SmallNumberOr(Reader::FieldOr(fields, "lines"), job.lines);
+                job.failedLines = SmallNumberOr(Reader::FieldOr(fields, "failed"), 0);
+                job.stoppedAt = SmallNumberOr(Reader::FieldOr(fields, "stopped-at"), -1);
+                job.ms = NumberOr(Reader::FieldOr(fields, "ms"), -1);
                 open.erase(it);
             }
         }
     }
-    // Jobs without an end: their failed lines as far as their runs tell.
+    // Every job's lines, once; a job without an end has its failed lines as
+    // far as its runs tell.
     for (Job& job : book.jobs) {
-        if (job.ended) continue;
-        int succeeded = 0;
-        CountLines(job, succeeded, job.failedLines);
+        job.runs.shrink_to_fit();
+        CountLines(job, !job.ended);
     }
     return book;
 }
@@ -282,39 +368,6 @@ bool IsJobsCommand(std::string_view commandLine) {
     // The same token rule as /DRYRUN and /CHECK; the line itself is left as it is.
     std::string copy(commandLine);
     return job::TakeSwitchToken(copy, "/JOBS");
-}
-
-namespace {
-
-// A journal file's bytes, read while jobs go on appending to it (and may
-// rotate it): a reader never makes an append fail.
-platform::FileReadResult ReadJournalFile(const std::string& path) {
-    return platform::ReadFileShared(path, kMaxFileBytes + 1);
-}
-
-}  // namespace
-
-Loaded LoadJournal(const CAppBase& app) {
-    Loaded loaded;
-    loaded.path = JournalPath(app);
-    loaded.configured = !loaded.path.empty();
-    if (!loaded.configured) return loaded;
-    platform::FileReadResult older = ReadJournalFile(loaded.path + ".1");
-    platform::FileReadResult current = ReadJournalFile(loaded.path);
-    loaded.readable = current.opened;
-    if (!current.opened) loaded.failure = job::OpenFailureDescription(loaded.path, current.cause);
-    std::vector<Source> sources;
-    for (auto* file : {&older, &current}) {
-        if (!file->opened) continue;
-        if (file->bytes.size() > kMaxFileBytes) {
-            file->bytes.resize(kMaxFileBytes);
-            loaded.truncated = true;
-        }
-    }
-    if (older.opened) sources.push_back({loaded.path + ".1", older.bytes});
-    if (current.opened) sources.push_back({loaded.path, current.bytes});
-    loaded.book = ParseJournal(sources);
-    return loaded;
 }
 
 }  // namespace journal

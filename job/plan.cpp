@@ -47,6 +47,7 @@ void JobPlan::LineFinished(const LineDone& line) {
             platform::InspectPath(line.launch.templatePath).kind != platform::PathKind::File)
             text_ += "  template: " + Escaped(line.launch.templatePath) + "  [NOT FOUND]\n";
         text_ += std::string("  ") + launch::RunnerName(runner.runner) + ": " + Escaped(runner.commandLine) + "\n";
+        if (!runner.refused.empty()) text_ += "  [WOULD NOT START: " + Escaped(runner.refused) + "]\n";
     }
 }
 

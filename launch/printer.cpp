@@ -1,14 +1,16 @@
 #include "launch/printer.h"
 
+#include "launch/arguments.h"
+
 #include "platform/framework.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 
 namespace launch {
 
-std::string PrinterSwitch(const std::string& printerName) {
+std::string PrinterSwitch(const std::string& printerName, text::LeadByteRule isLead) {
     if (printerName.empty()) return kDefaultPrinterSwitch;
-    return " /pt \"" + printerName + "\" ";
+    return " /pt " + QuoteArgument(printerName, isLead) + " ";
 }
 
 std::string CurrentUserName() {
@@ -44,6 +46,7 @@ PrinterChoice ChoosePrinter(const CAppBase& app, const std::string& templateName
         printerName = policy;
         choice.how = policy.empty() ? "the label program's default" : "fixed";
     }
+    choice.switchName = printerName;
     choice.printerSwitch = PrinterSwitch(printerName);
     if (!(policy == printer::kManual && app.Planning())) choice.printerName = printerName;
     return choice;

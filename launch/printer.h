@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/text.h"
+
 class CAppBase;
 
 namespace launch {
@@ -15,9 +17,11 @@ inline constexpr const char* kDefaultPrinterSwitch = " /p";
 // planned command line as this.
 inline constexpr const char* kPlannedManualPrinter = "<asks the operator>";
 
-// The switch for a printer name: " /pt \"<name>\" " (name unchanged, one
-// blank after the closing quote); " /p" for an empty name.
-std::string PrinterSwitch(const std::string& printerName);
+// The switch for a printer name: " /pt \"<name>\" " (the name quoted by
+// QuoteArgument with `isLead`, one blank after the closing quote); " /p" for
+// an empty name.
+std::string PrinterSwitch(const std::string& printerName,
+                          text::LeadByteRule isLead = text::SystemLeadByte);
 
 // The name of the user running the connector, recorded as LastJob/LastUser
 // and looked up in UserPrinter; "" when the system cannot tell it (the
@@ -29,6 +33,7 @@ std::string CurrentUserName();
 struct PrinterChoice {
     bool cancelled = false;     // the operator cancelled the print dialog
     std::string printerSwitch;  // PrinterSwitch of the printer chosen
+    std::string switchName;     // the name in printerSwitch ("" for the label program's default)
     std::string how;            // how it was chosen, for a person to read
     std::string printerName;    // the printer named ("" for the label program's default, or the
                                 // operator's choice in planning mode)

@@ -1,5 +1,6 @@
 #include "launch/product_run.h"
 
+#include "launch/arguments.h"
 #include "launch/printer.h"
 #include "platform/windows_args.h"
 #include "platform/framework.h"
@@ -11,14 +12,17 @@ namespace launch {
 
 std::string TvlCmdLine(const std::string& connectorFolder, const std::string& templatePath,
                        int copies, const std::string& printerSwitch,
-                       const std::vector<std::string>& params, int lastParamIndex) {
-    std::string line = "\"" + connectorFolder + kLabelProgram + "\" \"" + templatePath + "\"";
+                       const std::vector<std::string>& params, int lastParamIndex,
+                       text::LeadByteRule isLead) {
+    // The program name is only put between quotes: the runtime reads its
+    // backslashes as they are.
+    std::string line = "\"" + connectorFolder + kLabelProgram + "\" " + QuoteArgument(templatePath, isLead);
     if (copies > 1) line += " /setpages " + text::FormatInt(copies);
     line += printerSwitch;
     for (int i = 0; i <= lastParamIndex && static_cast<std::size_t>(i) < params.size(); ++i) {
         line += " /fm ";
         line += key::kParamPrefix + text::FormatInt(i + 1);
-        line += " \"" + params[static_cast<std::size_t>(i)] + "\"";
+        line += " " + QuoteArgument(params[static_cast<std::size_t>(i)], isLead);
     }
     return line;
 }
@@ -44,8 +48,12 @@ std::string NeutraliseForAnsiReaders(const std::string& value) {
         if (i + length > value.size()) length = value.size() - i;
         const std::string character = value.substr(i, length);
         i += length;
-        if (length > 1 &&
-            platform::AnsiFormOfUnicodeLine(character).find_first_of(" \t\"\\") != std::string::npos)
+        // Only a character that becomes the single byte of a quote, a
+        // backslash, a blank or a tab is a look-alike: in code pages 932, 936
+        // and 950 many ordinary double-byte characters end in the byte 0x5C,
+        // which the runtime reads as part of them.
+        const std::string ansi = length > 1 ? platform::AnsiFormOfUnicodeLine(character) : std::string();
+        if (ansi.size() == 1 && std::string_view(" \t\"\\").find(ansi[0]) != std::string_view::npos)
             out += '?';
         else
             out += character;
@@ -64,6 +72,17 @@ RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string&
         return outcome;
     }
     outcome.process = platform::RunHidden(commandLine, options, unicodeCommandLine);
+    return outcome;
+}
+
+RunnerOutcome RefusedRunner(Runner runner, const std::string& commandLine,
+                            const std::string& unicodeCommandLine, const std::string& why) {
+    RunnerOutcome outcome;
+    outcome.runner = runner;
+    outcome.commandLine = commandLine;
+    outcome.unicodeCommandLine = unicodeCommandLine;
+    outcome.refused = why;
+    outcome.process.started = outcome.process.ended = std::chrono::system_clock::now();
     return outcome;
 }
 
@@ -89,12 +108,16 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
     // The same line with the values in every character the data file has,
     // the rest (all ANSI text) converted from the code page.
     std::string unicodeLine;
+    std::vector<std::string> values;
     std::string neutralised;
+    const std::string unicodeTemplate = platform::AnsiToUtf8(job.templatePath);
+    const std::string unicodePrinter = platform::AnsiToUtf8(printer.switchName);
     if (job.unicodeParams) {
-        std::vector<std::string> values = *job.unicodeParams;
+        values = *job.unicodeParams;
         auto unicodeLineOf = [&] {
-            return TvlCmdLine(platform::AnsiToUtf8(job.connectorFolder), platform::AnsiToUtf8(job.templatePath),
-                              job.copies, platform::AnsiToUtf8(printer.printerSwitch), values, job.lastParamIndex);
+            return TvlCmdLine(platform::AnsiToUtf8(job.connectorFolder), unicodeTemplate, job.copies,
+                              PrinterSwitch(unicodePrinter, winargs::NoLeadBytes), values, job.lastParamIndex,
+                              winargs::NoLeadBytes);
         };
         unicodeLine = unicodeLineOf();
         // A program that reads the line as ANSI gets the system's best-fit
@@ -117,8 +140,19 @@ void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outco
     }
     const std::string line = TvlCmdLine(job.connectorFolder, job.templatePath, job.copies,
                                         printer.printerSwitch, params, job.lastParamIndex);
+    // Last guard: the built lines, split as the label program splits them,
+    // give back exactly the values they were built from, or nothing starts.
+    std::string refused = ArgumentsDiffer(
+        line, LabelProgramArguments(job.templatePath, job.copies, printer.switchName, params, job.lastParamIndex));
+    if (refused.empty() && !unicodeLine.empty())
+        refused = ArgumentsDiffer(
+            unicodeLine,
+            LabelProgramArguments(unicodeTemplate, job.copies, unicodePrinter, values, job.lastParamIndex),
+            winargs::NoLeadBytes);
     WriteSettingText(app, section::kLastJob, key::kTvlCmdLine, line);
-    outcome.runners.push_back(StartRunner(app, Runner::LabelProgram, line, job.options, unicodeLine));
+    outcome.runners.push_back(refused.empty()
+                                  ? StartRunner(app, Runner::LabelProgram, line, job.options, unicodeLine)
+                                  : RefusedRunner(Runner::LabelProgram, line, unicodeLine, refused));
     outcome.runners.back().neutralised = neutralised;
 }
 

@@ -17,12 +17,14 @@ inline constexpr const char* kLabelProgram = "Tarvel.exe";
 // The label program's command line:
 //   "<folder>Tarvel.exe" "<templatePath>"[ /setpages <copies>]<printerSwitch>
 // followed, for i = 0 .. lastParamIndex, by  /fm Param<i+1> "<params[i]>".
-// " /setpages" only for copies above 1; values go between the quotes
-// unchanged; a negative lastParamIndex adds no parameter, and one past the
-// end of `params` stops at its end.
+// " /setpages" only for copies above 1; the template path and the values are
+// quoted by QuoteArgument with `isLead` (UTF-8 text: winargs::NoLeadBytes), so
+// that they arrive whole; a negative lastParamIndex adds no parameter, and one
+// past the end of `params` stops at its end.
 std::string TvlCmdLine(const std::string& connectorFolder, const std::string& templatePath,
                        int copies, const std::string& printerSwitch,
-                       const std::vector<std::string>& params, int lastParamIndex);
+                       const std::vector<std::string>& params, int lastParamIndex,
+                       text::LeadByteRule isLead = text::SystemLeadByte);
 
 // Bartender's command line: its path, one blank and the host's command line,
 // both unchanged.
@@ -35,10 +37,11 @@ std::string BartenderCmdLine(const std::string& bartenderPath, const std::string
 // the Unicode line's arguments, each in its ANSI form.
 bool SameArgumentsForAnsiReaders(const std::string& unicodeLine);
 
-// `value` (UTF-8) with every character whose ANSI form is a blank, a tab, a
-// double quote or a backslash, without being that character, replaced by '?'
-// (the code pages' default character), so that it can no longer end its
-// quotes for a program that reads its command line as ANSI.
+// `value` (UTF-8) with every character whose ANSI form is the single byte of
+// a blank, a tab, a double quote or a backslash, without being that
+// character, replaced by '?' (the code pages' default character), so that it
+// can no longer end its quotes for a program that reads its command line as
+// ANSI. A double-byte character whose trail byte is 0x5C stays.
 std::string NeutraliseForAnsiReaders(const std::string& value);
 
 // Starts `commandLine` as a hidden process and waits for its end (or the
@@ -47,6 +50,11 @@ std::string NeutraliseForAnsiReaders(const std::string& value);
 RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
                           const platform::RunOptions& options,
                           const std::string& unicodeCommandLine = std::string());
+
+// A runner the connector chose not to start, for `why` (RunnerOutcome::refused):
+// not started, with no system error.
+RunnerOutcome RefusedRunner(Runner runner, const std::string& commandLine,
+                            const std::string& unicodeCommandLine, const std::string& why);
 
 // What a launch hands to the product run.
 struct ProductJob {
@@ -66,7 +74,9 @@ struct ProductJob {
 // and adds the runner's outcome to `outcome`. A Unicode line whose ANSI form
 // the program would split into other arguments is started with its
 // offending values neutralised (NeutraliseForAnsiReaders, in TvlCmdLine too),
-// and the runner's outcome names them. When the manual printer choice
+// and the runner's outcome names them. A line that, split as the label
+// program splits it, would not give back exactly the values it was built
+// from is not started (RefusedRunner). When the manual printer choice
 // is cancelled, sets outcome.cancelled instead: nothing is started and
 // TvlCmdLine is not written.
 void RunProduct(const CAppBase& app, const ProductJob& job, LaunchOutcome& outcome);

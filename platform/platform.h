@@ -172,7 +172,11 @@ struct FileReadResult {
     bool opened = false;
     FileErrorCause cause = FileErrorCause::None;  // set when !opened
     std::string bytes;                            // what was read
+    std::uint64_t fileSize = 0;                   // the whole file's size when it was opened
 };
+
+// Which bytes of a file longer than a read's limit are read.
+enum class ReadPart { Oldest, Newest };
 
 // Opens `path` for reading while others may read but not write it (Win32:
 // FILE_SHARE_READ), reads at most `maxBytes` bytes, closes it again.
@@ -188,7 +192,11 @@ FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes);
 // FILE_SHARE_WRITE | FILE_SHARE_DELETE; POSIX: no lock taken), so that no
 // writer ever fails because of this reader. For files that others append to
 // or replace while we look at them: the journal, the settings file.
-FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes);
+// With ReadPart::Newest, a file longer than `maxBytes` is read from that
+// many bytes before its end (as it was when opened) instead of from its
+// start: the newest records of a log.
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes,
+                              ReadPart part = ReadPart::Oldest);
 
 // Writes `text` to standard output unchanged and flushes it.
 void WriteStdout(std::string_view text);
@@ -264,6 +272,9 @@ struct RunOptions {
     // POSIX: a process group of its own, which also keeps a terminal's
     // Ctrl-C from reaching it).
     RunnerWait* wait = nullptr;
+    // The folder the process starts in (ANSI text); "" for this process's
+    // current folder.
+    std::string currentFolder;
 };
 
 // What became of a process run.
@@ -371,6 +382,13 @@ public:
     // A Yes/No question box with the question-mark icon, owned by `owner`
     // (a window handle on Win32, may be null). True for Yes.
     virtual bool AskYesNo(void* owner, const std::string& text, const std::string& caption) = 0;
+
+    // As AskYesNo and ShowWarning, with `text` and `caption` in UTF-8 shown
+    // with every character (Win32: MessageBoxW), for text that must not
+    // pass through the ANSI code page's best-fit look-alikes (a path that
+    // decides which program starts).
+    virtual bool AskYesNoUnicode(void* owner, const std::string& text, const std::string& caption) = 0;
+    virtual void ShowWarningUnicode(void* owner, const std::string& text, const std::string& caption) = 0;
 
     // The common print dialog as the manual printer policy asks for it.
     // Returns the chosen device name, "" for cancel or failure.

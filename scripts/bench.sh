@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds what the benchmarks need and prints their table: job throughput
 # against the bare process-run floor, the cost per line of the journal and of
-# the progress window, start-up, the recent jobs view over a
-# 10 MB journal, and (host build) peak memory.
+# the progress window, start-up, the recent jobs view over a 2 x 64 MB
+# journal pair (load time, and the peak memory of vantor /JOBS over it, both
+# builds), and (host build) the peak memory of a job.
 # These are measurements, not tests: targets are printed as PASS or MISS and
 # the script fails only when a build or a run fails.
 #

@@ -14,6 +14,7 @@
 //   argc=<n>
 //   argv=<argument>            (one line per argument, program name first)
 //   show=<dwFlags> <wShowWindow>   (Win32: GetStartupInfoA; POSIX: "none")
+//   cwd=<the folder it was started in>
 //   ini.CmdLine=<raw value>    (LastJob keys of vantor.ini beside itself,
 //   ini.TvlCmdLine=<raw value>  as they stood when it started; "<absent>")
 //   exit=<code>
@@ -73,6 +74,17 @@ std::string OwnPath() {
 #endif
 }
 
+
+std::string CurrentFolder() {
+#ifdef _WIN32
+    char buffer[32768];
+    const DWORD n = GetCurrentDirectoryA(sizeof(buffer), buffer);
+    return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
+#else
+    char buffer[PATH_MAX + 1];
+    return getcwd(buffer, sizeof(buffer)) ? std::string(buffer) : std::string();
+#endif
+}
 
 std::string ReadAll(const std::string& path, bool& found) {
     std::ifstream in(path, std::ios::binary);
@@ -230,6 +242,7 @@ int main(int argc, char** argv) {
     record << "argc=" << argc << "\n";
     for (int i = 0; i < argc; ++i) record << "argv=" << runnerlog::Escape(argv[i]) << "\n";
     record << "show=" << show << "\n";
+    record << "cwd=" << runnerlog::Escape(CurrentFolder()) << "\n";
     record << "ini.CmdLine=" << runnerlog::Escape(iniFound ? RawLastJobValue(ini, "CmdLine") : "<absent>") << "\n";
     record << "ini.TvlCmdLine=" << runnerlog::Escape(iniFound ? RawLastJobValue(ini, "TvlCmdLine") : "<absent>")
            << "\n";

@@ -6,10 +6,13 @@
 // UTF-8.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job/journal_reader.h"
+#include "job/rerun.h"
 
 class CAppBase;
 
@@ -30,9 +33,10 @@ inline constexpr JobsColumn kRunColumns[] = {
     {"Line", 40},  {"Runner", 85},   {"Outcome", 110},      {"Exit code", 60},
     {"Error", 150}, {"Duration", 60}, {"Command line", 500}};
 
-// The texts of a job's row and of a run's row, one per column above.
-std::vector<std::string> JobRow(const journal::Job& job);
-std::vector<std::string> RunRow(const journal::Run& run);
+// The texts of a job's row and of a run's row, one per column above, read
+// back from `book`'s bytes.
+std::vector<std::string> JobRow(const journal::Book& book, const journal::Job& job);
+std::vector<std::string> RunRow(const journal::Book& book, const journal::Run& run);
 
 // The outcome texts; a job's says after which line it was stopped.
 std::string OutcomeText(const journal::Job& job);
@@ -48,16 +52,16 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
 
 // What to do about a run that went wrong (ui/what_to_do.h), for the window's
 // selected run; "" for one that needs nothing.
-std::string RunWhatToDo(const journal::Run& run);
+std::string RunWhatToDo(const journal::Book& book, const journal::Run& run);
 
 // What to do about the job itself, for the window when no run is selected:
 // a data file that could not be read, or that held no line; "" otherwise.
-std::string JobWhatToDo(const journal::Job& job);
+std::string JobWhatToDo(const journal::Book& book, const journal::Job& job);
 
 // The job as readable text for a helpdesk ticket: its fields, one a line,
 // then its runs with their command lines and, for each run that went wrong,
 // what to do. Lines end in CR LF.
-std::string JobText(const journal::Job& job);
+std::string JobText(const journal::Book& book, const journal::Job& job);
 
 // What the window says above the lists: where the journal is and what could
 // not be read of it; or, without a journal, that it is off (or unreadable)
@@ -67,9 +71,25 @@ std::string JournalStatus(const journal::Loaded& loaded, const std::string& sett
 // The window's texts as two tables (the host build's /JOBS): the status, the
 // jobs newest first, numbered, then the runs of each. Columns are as wide as
 // their widest cell in characters; the command line comes last, never cut.
+// Every cell is Shown: a value's line breaks and control characters are
+// written as the journal writes them. Written piece by piece through
+// `write`; JobsReport gives the whole text.
+void WriteJobsReport(const journal::Loaded& loaded, const std::string& settingsFile,
+                     const std::function<void(std::string_view)>& write);
 std::string JobsReport(const journal::Loaded& loaded, const std::string& settingsFile);
 
-// The question before "Run line again".
-std::string RunAgainQuestion(const journal::Run& run);
+// `utf8` as the journal writes a value ('%', tab, CR and LF as %25, %09, %0D
+// and %0A), with every other control character, every format character or
+// separator that hides or reorders the text beside it (a bidirectional
+// override, a zero-width space) and every byte that is no UTF-8 written the
+// same way, byte by byte: what a person reads is what the bytes say.
+std::string Shown(std::string_view utf8);
+
+// The question before "Run line again": the line that starts, Shown.
+std::string RunAgainQuestion(const job::Rerun& rerun);
+
+// What the window says when "Run line again" refuses to start a run: why,
+// naming the recorded program and the one the settings give.
+std::string RunAgainRefusal(const job::Rerun& rerun);
 
 }  // namespace ui

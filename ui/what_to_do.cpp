@@ -91,6 +91,9 @@ std::string RunWhatToDo(std::string_view runner, journal::RunOutcome outcome, bo
                "): run its command line by hand to see its message. The template, the printer and the values "
                "are the usual causes.";
     }
+    case journal::RunOutcome::Started:
+        return Program + " was started again from this window, but its end was not recorded (the window was "
+               "ended while it ran): look at the printer, and run the line again if the label is missing.";
     case journal::RunOutcome::Cancelled:
     case journal::RunOutcome::Other:
         break;

@@ -69,7 +69,8 @@ bool IsNullDevice(const struct stat& st) {
 
 // Reads at most `maxBytes` of `path`; with `denyWrite`, not while a writer
 // holds an exclusive lock on it.
-FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes, bool denyWrite) {
+FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes, bool denyWrite,
+                               ReadPart part) {
     FileReadResult result;
     // Without blocking: opening a pipe nobody writes to would wait for a
     // writer. Only regular files are read; see below.
@@ -100,6 +101,11 @@ FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes, bo
         return result;
     }
     result.opened = true;
+    result.fileSize = static_cast<std::uint64_t>(st.st_size);
+    if (part == ReadPart::Newest && result.fileSize > maxBytes)
+        lseek(fd, static_cast<off_t>(result.fileSize - maxBytes), SEEK_SET);
+    // One buffer of the size to come, not a string that doubles as it grows.
+    result.bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, result.fileSize)));
     char chunk[65536];
     while (result.bytes.size() < maxBytes) {
         std::size_t want = std::min(sizeof(chunk), maxBytes - result.bytes.size());
@@ -117,11 +123,11 @@ FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes, bo
 }  // namespace
 
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
-    return ReadRegularFile(path, maxBytes, true);
+    return ReadRegularFile(path, maxBytes, true, ReadPart::Oldest);
 }
 
-FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes) {
-    return ReadRegularFile(path, maxBytes, false);
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes, ReadPart part) {
+    return ReadRegularFile(path, maxBytes, false, part);
 }
 
 void WriteStdout(std::string_view text) {

@@ -29,6 +29,13 @@ public:
         std::string answer = ReadAnswerLine();
         return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
     }
+    // The terminal's text is UTF-8, as the ANSI text here.
+    bool AskYesNoUnicode(void* owner, const std::string& text, const std::string& caption) override {
+        return AskYesNo(owner, text, caption);
+    }
+    void ShowWarningUnicode(void*, const std::string& text, const std::string& caption) override {
+        ShowMessage(text, caption);
+    }
     std::string AskPrinter() override {
         std::fprintf(stderr, "Printer name (empty to cancel): ");
         return ReadAnswerLine();

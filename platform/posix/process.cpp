@@ -169,8 +169,13 @@ ProcessOutcome RunHidden(const std::string& ansiCommandLine, const RunOptions& o
     // A program name with a folder is taken as it is; a bare name is looked
     // up on PATH, as Windows looks beside the connector and on PATH. The
     // process is not shown anywhere: there is no window to hide.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!options.currentFolder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.currentFolder.c_str());
     pid_t pid = 0;
-    const int error = posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), envp.data());
+    const int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) return notStarted(error);
 

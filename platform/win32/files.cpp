@@ -77,7 +77,8 @@ bool NamesNullDevice(const std::string& path) {
 }
 
 // Reads at most `maxBytes` of `path`, opened for reading with `share`.
-FileReadResult ReadWithSharing(const std::string& path, std::size_t maxBytes, DWORD share) {
+FileReadResult ReadWithSharing(const std::string& path, std::size_t maxBytes, DWORD share,
+                               ReadPart part) {
     FileReadResult result;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -99,6 +100,17 @@ FileReadResult ReadWithSharing(const std::string& path, std::size_t maxBytes, DW
         return result;
     }
     result.opened = true;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        result.fileSize = static_cast<std::uint64_t>(size.QuadPart);
+        if (part == ReadPart::Newest && result.fileSize > maxBytes) {
+            LARGE_INTEGER from{};
+            from.QuadPart = static_cast<LONGLONG>(result.fileSize - maxBytes);
+            SetFilePointerEx(file, from, nullptr, FILE_BEGIN);
+        }
+        // One buffer of the size to come, not a string that doubles as it grows.
+        result.bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, result.fileSize)));
+    }
     char chunk[65536];
     while (result.bytes.size() < maxBytes) {
         DWORD want = static_cast<DWORD>(
@@ -116,11 +128,11 @@ FileReadResult ReadWithSharing(const std::string& path, std::size_t maxBytes, DW
 }  // namespace
 
 FileReadResult ReadFileDenyWrite(const std::string& path, std::size_t maxBytes) {
-    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ);
+    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ, ReadPart::Oldest);
 }
 
-FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes) {
-    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+FileReadResult ReadFileShared(const std::string& path, std::size_t maxBytes, ReadPart part) {
+    return ReadWithSharing(path, maxBytes, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, part);
 }
 
 void WriteStdout(std::string_view text) {

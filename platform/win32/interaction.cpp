@@ -6,7 +6,8 @@
 
 namespace platform {
 
-std::string AskPrinterWithDialog();  // print_dialog.cpp
+std::string AskPrinterWithDialog();          // print_dialog.cpp
+std::wstring WideCommandLine(std::string_view utf8);  // text.cpp: UTF-8 to UTF-16
 
 namespace {
 
@@ -21,6 +22,14 @@ public:
     bool AskYesNo(void* owner, const std::string& text, const std::string& caption) override {
         return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(),
                            MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+    bool AskYesNoUnicode(void* owner, const std::string& text, const std::string& caption) override {
+        return MessageBoxW(static_cast<HWND>(owner), WideCommandLine(text).c_str(),
+                           WideCommandLine(caption).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+    void ShowWarningUnicode(void* owner, const std::string& text, const std::string& caption) override {
+        MessageBoxW(static_cast<HWND>(owner), WideCommandLine(text).c_str(), WideCommandLine(caption).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
     }
     std::string AskPrinter() override { return AskPrinterWithDialog(); }
 };

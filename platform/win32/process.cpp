@@ -119,16 +119,18 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
     // dropped). Only a line with characters the code page lacks goes wide.
     // Both calls may write into their command line: hand them a copy.
     BOOL started = FALSE;
+    const std::string& folder = options.currentFolder;
     if (unicodeCommandLine.empty()) {
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
         started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
-                                 nullptr, &startup, &process);
+                                 folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     } else {
         std::wstring line = WideCommandLine(unicodeCommandLine);
         line.push_back(L'\0');
+        const std::wstring wideFolder = WideCommandLine(AnsiToUtf8(folder));
         started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
-                                 nullptr, &startupW, &process);
+                                 folder.empty() ? nullptr : wideFolder.c_str(), &startupW, &process);
     }
     if (!started) {
         // The system's text names the program where it says "%1".

@@ -20,6 +20,7 @@
 #include "app/vantor_app.h"
 #include "launch/printer.h"
 #include "platform/platform.h"
+#include "platform/windows_args.h"
 #include "support/job_fixture.h"
 #include "support/connector_install.h"
 #include "support/policy.h"
@@ -873,20 +874,71 @@ TEST_F(JobTest, CharactersOfAUnicodeDataFileReachTheLabelProgram) {
     }
 }
 
+// A value ending in backslashes cannot escape its closing quote: the label
+// program's runtime splits every line it may read (ANSI, Unicode, argv) into
+// the values as the data file has them, never into another printer and 999
+// copies.
+TEST_F(JobTest, ValuesEndingInBackslashesReachTheLabelProgramWhole) {
+    const std::string trap = " /pt \\\\evil\\q /setpages 999 ";
+    struct Case {
+        const char* name;
+        std::string data;
+        std::vector<std::string> values;  // UTF-8
+    };
+    const std::vector<Case> cases = {
+        {"ANSI", "ITEM-7 \\\t" + trap + "\t1\r\n", {"ITEM-7 \\", trap}},
+        {"a folder", "C:\\Labels\\\tnext\t1\r\n", {"C:\\Labels\\", "next"}},
+        {"Unicode", "\xEF\xBB\xBF" + kUtf8Value + "\\\\\t" + trap + "\t1\r\n", {kUtf8Value + "\\\\", trap}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WriteFileBytes(install_.File("Tarvel.log"), "");
+        Run(Job(c.data));
+        const auto runs = Tarvel();
+        ASSERT_EQ(runs.size(), 1u);
+        const std::vector<std::string> expected = {install_.Folder() + "Shelf.tvl", "/p", "/fm", "Param1",
+                                                   c.values[0], "/fm", "Param2", c.values[1]};
+        auto arguments = [](std::vector<std::string> all) {
+            if (!all.empty()) all.erase(all.begin());
+            return all;
+        };
+#ifdef _WIN32
+        // As a program that reads its line as Unicode, and one that reads
+        // it as ANSI, splits it (Wine's runtime builds the ANSI argv from the
+        // Unicode line's arguments).
+        EXPECT_EQ(arguments(winargs::Split(runs[0].cmdlineW)), expected);
+        std::vector<std::string> ansi = expected;
+        for (std::string& value : ansi) value = platform::Utf8ToAnsi(value);
+        EXPECT_EQ(arguments(winargs::Split(runs[0].cmdline, text::SystemLeadByte)), ansi);
+        EXPECT_EQ(arguments(runs[0].argv), ansi);
+#else
+        EXPECT_EQ(arguments(winargs::Split(runs[0].cmdline)), expected);
+        EXPECT_EQ(arguments(runs[0].argv), expected);
+#endif
+    }
+}
+
 TEST_F(JobTest, CharactersOfAnAnsiDataFileReachTheLabelProgramAsBefore) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
 #ifdef _WIN32
     // Shift-JIS under a double-byte code page (a trail byte that is a
     // backslash, and a lead byte without its trail byte), Latin-1 letters
-    // under the Western one.
+    // under the Western one. The last value's bytes are ソ in code page 932
+    // (kept as they are) and a letter and a backslash in 1252 (doubled
+    // before the closing quote).
     const bool doubleByte = GetACP() == 932;
     const std::string value = doubleByte ? "\x93\xFA\x96\x7B\x95\x5C x\x82 y" : "caf\xE9 \xC6\xD8\xDF";
+    const std::string last = "\x83\x5C";
+    const std::string lastQuoted = doubleByte ? "\"\x83\x5C\"" : "\"\x83\x5C\\\"";
 #else
     const std::string value = "caf\xC3\xA9";
+    const std::string last = "x\\";
+    const std::string lastQuoted = "\"x\\\\\"";
 #endif
-    Run(Job("A\t" + value + "\t1\r\n"));
+    Run(Job("A\t" + value + "\t" + last + "\t1\r\n"));
     const auto runs = Tarvel();
     ASSERT_EQ(runs.size(), 1u);
-    const std::string line = LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"" + value + "\"");
+    const std::string line = LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"" + value + "\" /fm Param3 " + lastQuoted);
     EXPECT_EQ(LastJob("TvlCmdLine"), line);
     // The label program gets that ANSI line, and its arguments, as the
     // system hands them on. The system passes a command line on in Unicode:
@@ -897,15 +949,31 @@ TEST_F(JobTest, CharactersOfAnAnsiDataFileReachTheLabelProgramAsBefore) {
 #ifdef _WIN32
     if (doubleByte) received = "\x93\xFA\x96\x7B\x95\x5C x\x81\x45y";
 #endif
-    EXPECT_EQ(runs[0].cmdline, LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"" + received + "\""));
+    EXPECT_EQ(runs[0].cmdline,
+              LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"" + received + "\" /fm Param3 " + lastQuoted));
     ASSERT_FALSE(runs[0].argv.empty());
     const std::vector<std::string> args(runs[0].argv.begin() + 1, runs[0].argv.end());
     EXPECT_EQ(args, (std::vector<std::string>{install_.Folder() + "Shelf.tvl", "/p", "/fm", "Param1", "A", "/fm",
-                                              "Param2", received}));
+                                              "Param2", received, "/fm", "Param3", last}));
 #ifdef _WIN32
     // Its Unicode form is the system's reading of the same bytes.
     if (!doubleByte) {
-        EXPECT_EQ(runs[0].cmdlineW, LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"caf\u00E9 \u00C6\u00D8\u00DF\""));
+        EXPECT_EQ(runs[0].cmdlineW, LabelLine(" /p /fm Param1 \"A\" /fm Param2 \"caf\u00E9 \u00C6\u00D8\u00DF\""
+                                              " /fm Param3 \"\u0192\\\\\""));
+    }
+    // A printer name ending in a lead byte without its trail byte would take
+    // the closing quote for its trail byte: that line is not started.
+    if (doubleByte) {
+        install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\nPrinter=P\x82\r\n");
+        Run(Job("B\t1\r\n"));
+        EXPECT_EQ(Tarvel().size(), 1u);
+        const std::vector<JournalRecord> journal = testsupport::ReadJournal(install_.File("journal.log"));
+        ASSERT_EQ(journal.size(), 6u);
+        EXPECT_EQ(journal[4].fields.at("outcome"), "not-started");
+        EXPECT_EQ(journal[4].fields.at("reason").rfind("its command line, split as the label program splits it, "
+                                                        "does not give the printer name as it is", 0), 0u)
+            << journal[4].fields.at("reason");
+        EXPECT_EQ(journal[5].fields.at("failed"), "1");
     }
 #endif
 }

@@ -19,26 +19,29 @@ std::string Rec(const char* time, const char* pid, const std::string& rest) {
 }
 
 // What the window shows of a book: per job "template outcome lines/failed"
-// and its runs "line runner outcome [exit] cmdline", then the problems.
+// and its runs "line runner outcome [exit] cmdline", then the problems and
+// what was left out.
 std::string Describe(const journal::Book& book) {
     std::string out;
     for (const journal::Job& job : book.jobs) {
-        const std::vector<std::string> row = ui::JobRow(job);
+        const std::vector<std::string> row = ui::JobRow(book, job);
         out += "[" + row[2] + " " + row[7] + " " + row[4] + "/" + row[5] + "]";
         for (const journal::Run& run : job.runs) {
-            const std::vector<std::string> r = ui::RunRow(run);
+            const std::vector<std::string> r = ui::RunRow(book, run);
             out += " (" + r[0] + " " + r[1] + " " + r[2] + (r[3].empty() ? "" : " " + r[3]) + " " +
                    r[6] + (run.CanRunAgain() ? "" : " no-again") + ")";
         }
-        for (const std::string& note : job.notes) out += " {" + note + "}";
+        for (const journal::Note& note : job.notes) out += " {" + book.NoteText(note) + "}";
         out += "\n";
     }
     for (const journal::Problem& p : book.problems)
-        out += p.file + ":" + std::to_string(p.lineNumber) + ":" +
+        out += book.files[p.file].name + ":" + std::to_string(p.lineNumber) + ":" +
                (p.damage == journal::Damage::Torn      ? "torn"
                 : p.damage == journal::Damage::Foreign ? "foreign"
                                                        : "over-long") +
                "\n";
+    for (std::size_t f = 0; f < book.leftOut.size(); ++f)
+        if (book.leftOut[f] > 0) out += book.files[f].name + ": " + std::to_string(book.leftOut[f]) + " left out\n";
     return out;
 }
 
@@ -47,6 +50,7 @@ struct Case {
     std::string older;  // the rotated file
     std::string current;
     std::string expected;
+    std::uint64_t currentSize = 0;  // the whole file's, when `current` is only its last part
 };
 
 const std::string kStart = "job-start\tuser=anna\tcmdline=/F=Shelf /D=job.txt\ttemplate=Shelf"
@@ -101,6 +105,14 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
              Rec(kT2, "99", "rerun\tof=2000-01-01T00:00:00.000+00:00 7\tline=2\toutcome=exited"),
          "[Shelf nothing printed 2/1] (2 label-program exited 3 \"T.exe\" b) "
          "(2 label-program exited (run again 2026-12-08 14:12:58) 0 \"T.exe\" b)\njournal.log:5:foreign\n"},
+        {"a re-run's start record, replaced by its outcome; one whose window was ended meanwhile", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kEnd1) +
+             Rec(kT2, "99", "rerun-start\tof=" + std::string(kT1) + " 7\tline=1\trunner=label-program\tcmdline=x") +
+             Rec(kT2, "99", "rerun\tof=" + std::string(kT1) + " 7\tline=1\trunner=label-program"
+                            "\tcmdline=x\toutcome=not-started\terror=2 gone\tms=1") +
+             Rec(kT2, "98", "rerun-start\tof=" + std::string(kT1) + " 7\tline=2\trunner=label-program\tcmdline=y"),
+         "[Shelf nothing printed 2/1] (1 label-program not started (run again 2026-12-08 14:12:58) x) "
+         "(2 label-program started, no end recorded (run again 2026-12-08 14:12:58) y)\n"},
         {"torn, foreign and over-long records are marked, the rest shown", "",
          "hello world\n" + Rec(kT1, "7", kStart) + Rec(kT1, "7", "run\tline=1\tru") +
              Rec(kT1, "x7", kRun1) + Rec(kT1, "7", "remark\ta=b") + Rec(kT1, "8", kRun1) +
@@ -109,6 +121,18 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
          "[Shelf nothing printed 2/1]\n"
          "journal.log:1:foreign\njournal.log:3:torn\njournal.log:4:foreign\njournal.log:5:foreign\n"
          "journal.log:6:foreign\njournal.log:7:over-long\njournal.log:11:torn\n"},
+        {"a run whose end is unknown fails its line, also in the row of a job without an end", "",
+         Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) +
+             Rec(kT1, "7", "run\tline=2\trunner=label-program\tcmdline=q\toutcome=end-unknown\terror=6 x\tms=1"),
+         "[Shelf still running or ended without its end record 2/1] (1 label-program exited 0 \"T.exe\" a) "
+         "(2 label-program end unknown q)\n"},
+        {"the newest part of a larger file: from its first line end, the part line before not torn", "",
+         "art\tuser=x\n" + Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", kRun2Fail) +
+             Rec(kT1, "7", kEnd1),
+         "[Shelf some lines failed 2/1] (1 label-program exited 0 \"T.exe\" a) "
+         "(2 label-program exited 3 \"T.exe\" b)\njournal.log: 5012 left out\n",
+         5000 + 12 + (Rec(kT1, "7", kStart) + Rec(kT1, "7", kRun1) + Rec(kT1, "7", kRun2Fail) +
+                      Rec(kT1, "7", kEnd1)).size()},
         {"a note without a system error gives what was found", "",
          Rec(kT1, "7", kStart) +
              Rec(kT1, "7", "note\tabout=data-without-mark\tdetail=C:\\job.txt looks like UTF-16%0D") +
@@ -127,8 +151,8 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
     for (const Case& c : cases) {
         std::vector<journal::Source> sources;
         if (!c.older.empty()) sources.push_back({"journal.log.1", c.older});
-        sources.push_back({"journal.log", c.current});
-        EXPECT_EQ(Describe(journal::ParseJournal(sources)), c.expected) << c.name;
+        sources.push_back({"journal.log", c.current, c.currentSize});
+        EXPECT_EQ(Describe(journal::ParseJournal(std::move(sources))), c.expected) << c.name;
     }
 }
 
@@ -145,18 +169,30 @@ TEST(JournalReader, FilterCommandAndCopyText) {
     EXPECT_EQ(ui::ListedJobs(book, "box.TXT", false), (std::vector<std::size_t>{1}));
     EXPECT_EQ(ui::ListedJobs(book, "t.exe\" b", false), (std::vector<std::size_t>{1}));  // a runner's
     EXPECT_EQ(ui::ListedJobs(book, "ANNA", true), (std::vector<std::size_t>{}));
-    EXPECT_EQ(ui::JobText(book.jobs[0]),
+    EXPECT_EQ(ui::JobText(book, book.jobs[0]),
               "Started: 2026-12-08 14:12:57\r\nUser: anna\r\nTemplate: Shelf\r\nData file: C:\\job.txt\r\n"
               "Lines: 1\r\nFailed: 0\r\nDuration: 1.5 s\r\nOutcome: all printed\r\nProcess id: 7\r\n"
               "Command line: /F=Shelf /D=job.txt\r\n"
               "\r\nLine 1, label-program: exited, exit code 0, 5 ms\r\n  \"T.exe\" a\r\n");
 
+    // The text form shows line breaks, control and hiding characters (and
+    // bytes that are no UTF-8) as the journal writes them, never raw.
+    EXPECT_EQ(ui::Shown("a\tb%c\r\n\x1B[2J\xE2\x80\xAEz\xFF\xC3\xA9"), "a%09b%25c%0D%0A%1B[2J%E2%80%AEz%FF\xC3\xA9");
+    journal::Loaded loaded;
+    loaded.configured = loaded.readable = true;
+    loaded.book = journal::ParseJournal(
+        {{"j", Rec(kT1, "7", kStart) +
+                   Rec(kT1, "7", "run\tline=1\trunner=label-program\tcmdline=x%0D%0Ay\x1B[2J\toutcome=exited\texit=0")}});
+    const std::string report = ui::JobsReport(loaded, "vantor.ini");
+    EXPECT_NE(report.find("x%0D%0Ay%1B[2J"), std::string::npos) << report;
+    EXPECT_EQ(report.find_first_of("\r\x1B"), std::string::npos) << report;
+
     // A failed run says what to do, in the text and for the window.
-    EXPECT_NE(ui::JobText(book.jobs[1]).find("\"T.exe\" b\r\n  What to do: Tarvel reported a problem with this "
-                                             "label (exit code 3): run its command line by hand"),
+    EXPECT_NE(ui::JobText(book, book.jobs[1]).find("\"T.exe\" b\r\n  What to do: Tarvel reported a problem with "
+                                                   "this label (exit code 3): run its command line by hand"),
               std::string::npos)
-        << ui::JobText(book.jobs[1]);
-    EXPECT_EQ(ui::RunWhatToDo(book.jobs[0].runs[0]), "");
+        << ui::JobText(book, book.jobs[1]);
+    EXPECT_EQ(ui::RunWhatToDo(book, book.jobs[0].runs[0]), "");
 
     for (const char* yes : {"/JOBS", "/jobs", "a /Jobs b", "\"x y\" /JOBS"})
         EXPECT_TRUE(journal::IsJobsCommand(yes)) << yes;

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "app/health_check.h"
+#include "launch/arguments.h"
 #include "launch/launch.h"
 #include "launch/printer_match.h"
 #include "launch/printer.h"
 #include "launch/product_run.h"
 #include "platform/platform.h"
+#include "platform/windows_args.h"
 
 namespace {
 
@@ -66,17 +68,68 @@ TEST(TvlCmdLine, ParameterPieces) {
     // An index past the list stops at its end.
     EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", params, 25), expected);
 
-    // Values go in unchanged: quotes, apostrophes, blanks, per cent signs.
+    // Values go in unchanged (apostrophes, blanks, per cent signs), but for
+    // a double quote, which is escaped as the runtime reads it.
     const std::vector<std::string> odd = {"say \"hi\"", "''x''", " %s %d ", "7\r"};
     EXPECT_EQ(TvlCmdLine("D\\", "D\\X.tvl", 1, " /p", odd, 3),
-              head + " /fm Param1 \"say \"hi\"\" /fm Param2 \"''x''\" /fm Param3 \" %s %d \""
+              head + " /fm Param1 \"say \\\"hi\\\"\" /fm Param2 \"''x''\" /fm Param3 \" %s %d \""
                      " /fm Param4 \"7\r\"");
+}
+
+// A value's backslashes before the closing quote are doubled, so that the
+// runtime's splitting gives it back whole; every other byte stays.
+TEST(TvlCmdLine, ValuesEndingInBackslashesArriveWhole) {
+    struct Case {
+        std::string value;
+        text::LeadByteRule isLead;
+        std::string quoted;
+    };
+    const std::vector<Case> cases = {
+        {"ITEM-7 \\", NoLeadBytes, "\"ITEM-7 \\\\\""},
+        {"a\\\\", NoLeadBytes, "\"a\\\\\\\\\""},
+        {"\\\\\\", NoLeadBytes, "\"\\\\\\\\\\\\\""},
+        {"C:\\Labels\\", NoLeadBytes, "\"C:\\Labels\\\\\""},
+        {"\\\\srv\\q \\\"x\\", NoLeadBytes, "\"\\\\srv\\q \\\\\\\"x\\\\\""},
+        {"\x83\x5C", ShiftJisLead, "\"\x83\x5C\""},                  // ソ in code page 932: unchanged
+        {"\x83\x5C", NoLeadBytes, "\"\x83\x5C\\\""},               // the same bytes in 1252: a backslash
+        {"\xCE\xA9\xE6\x97\xA5\\\\", NoLeadBytes, "\"\xCE\xA9\xE6\x97\xA5\\\\\\\\\""},  // UTF-8
+    };
+    for (const Case& c : cases) {
+        const std::string line = TvlCmdLine("C:\\T\\", "C:\\T\\B.tvl", 1, " /p", {c.value, "next"}, 1, c.isLead);
+        EXPECT_EQ(line, "\"C:\\T\\Tarvel.exe\" \"C:\\T\\B.tvl\" /p /fm Param1 " + c.quoted + " /fm Param2 \"next\"");
+        const std::vector<std::string> expected = {"C:\\T\\Tarvel.exe", "C:\\T\\B.tvl", "/p", "/fm", "Param1",
+                                                   c.value, "/fm", "Param2", "next"};
+        EXPECT_EQ(winargs::Split(line, c.isLead), expected) << c.quoted;
+        EXPECT_EQ(launch::ArgumentsDiffer(line, launch::LabelProgramArguments("C:\\T\\B.tvl", 1, "",
+                                                                              {c.value, "next"}, 1), c.isLead),
+                  "");
+    }
+    // The line as it was built before: the value runs on into the next
+    // arguments, and the check before the start says which.
+    EXPECT_EQ(launch::ArgumentsDiffer("\"T.exe\" \"B.tvl\" /p /fm Param1 \"a\\\" /fm Param2 \"next\"",
+                                      launch::LabelProgramArguments("B.tvl", 1, "", {"a\\", "next"}, 1),
+                                      NoLeadBytes),
+              "its command line, split as the label program splits it, does not give Param1 as it is "
+              "(5 arguments instead of 8)");
+}
+
+// Look-alikes are the characters whose ANSI form is the single byte of a
+// quote, a backslash, a blank or a tab. Under code page 932 the yen sign
+// becomes a backslash, while ソ and 表 end in the byte 0x5C as double-byte
+// characters and the fullwidth quote is a character of its own; under 1252
+// (and the host's table) only the fullwidth quote is one.
+TEST(CharactersOfLookAlikes, OnlySingleByteStandInsAreNeutralised) {
+    const std::string yen = "\u00A5", so = "\u30BD", hyo = "\u8868", quote = "\uFF02";
+    const std::string value = "a" + yen + so + hyo + quote;
+    const bool codePage932 = platform::IsLeadByte(0x83) && platform::IsLeadByte(0x95);
+    EXPECT_EQ(launch::NeutraliseForAnsiReaders(value),
+              codePage932 ? "a?" + so + hyo + quote : "a" + yen + so + hyo + "?");
 }
 
 TEST(PrinterSwitch, NamedOrDefault) {
     EXPECT_EQ(PrinterSwitch(""), " /p");
     EXPECT_EQ(PrinterSwitch("Shipping Printer"), " /pt \"Shipping Printer\" ");
-    EXPECT_EQ(PrinterSwitch("\\\\srv\\Label \"2\""), " /pt \"\\\\srv\\Label \"2\"\" ");
+    EXPECT_EQ(PrinterSwitch("\\\\srv\\Label \"2\""), " /pt \"\\\\srv\\Label \\\"2\\\"\" ");
 }
 
 TEST(BartenderCmdLine, PathBlankAndHostLineUnchanged) {

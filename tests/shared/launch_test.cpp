@@ -8,6 +8,7 @@
 
 #include "app/vantor_app.h"
 #include "job/journal.h"
+#include "job/rerun.h"
 #include "launch/launch.h"
 #include "launch/printer.h"
 #include "launch/product_run.h"
@@ -288,6 +289,79 @@ TEST_F(LaunchTest, LookAlikeQuotesCannotAddArgumentsForAnsiReaders) {
               LabelLine(TemplateIn("Box"), " /p /fm Param1 \"" + first + "\" /fm Param2 \"x?\" /fm Param3 \"" +
                                                ansi[2] + "\""));
     EXPECT_TRUE(launch::SameArgumentsForAnsiReaders(outcome.runners[0].unicodeCommandLine));
+}
+
+// "Run line again" starts the program the settings give, never the one the
+// journal names (anyone who prints may write the journal); only the
+// arguments come from the journal.
+TEST_F(LaunchTest, RunAgainTakesTheProgramFromTheSettings) {
+    install_.InstallRunner("ApiProxy.exe");
+    install_.InstallRunner("Evil.exe");
+    const std::string proxy = Quoted(install_.Folder() + "ApiProxy.exe") + " --from-connector";
+    install_.WriteIni("[Settings]\r\nApiProxyExe=" + proxy + "\r\nRunTimeoutSeconds=30\r\n");
+    const std::string tarvel = Quoted(install_.Folder() + "Tarvel.exe");
+    const std::string evil = Quoted(install_.Folder() + "Evil.exe");
+    struct Case {
+        const char* name;
+        const char* runner;
+        std::string recorded;
+        const char* started;  // the runner that ran, or nullptr
+        std::vector<std::string> arguments;
+    };
+    const std::vector<Case> cases = {
+        {"as a job built it", "label-program", tarvel + " \"B.tvl\" /fm Param1 \"x y\"", "Tarvel",
+         {"B.tvl", "/fm", "Param1", "x y"}},
+        {"path in other letter case: the settings' one runs", "label-program",
+         platform::UpperCaseAnsi(tarvel) + " a", "Tarvel", {"a"}},
+        {"a planted program", "label-program", evil + " \"B.tvl\"", nullptr, {}},
+        {"a program that only begins like it", "label-program", tarvel.substr(0, tarvel.size() - 1) + "2\" a",
+         nullptr, {}},
+        {"the proxy as set, one more argument", "api-proxy", proxy + " extra", "ApiProxy",
+         {"--from-connector", "extra"}},
+        {"another proxy", "api-proxy", evil + " --from-connector", nullptr, {}},
+        {"Bartender is not set", "bartender", evil + " /F=x", nullptr, {}},
+    };
+    const std::string journalPath = install_.File("journal.log");
+    const std::string jobStart = "2026-12-08T14:12:57.384+00:00\t7\tjob-start\tuser=u\tlines=2\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WriteFileBytes(install_.File("runners.log"), "");
+        std::remove(journalPath.c_str());
+        // The run as a journal holds it.
+        const journal::Book book = journal::ParseJournal(
+            {{"j", jobStart + "2026-12-08T14:12:58.000+00:00\t7\trun\tline=2\trunner=" + c.runner +
+                       "\tcmdline=" + c.recorded + "\toutcome=exited\texit=1\n"}});
+        ASSERT_EQ(book.jobs.size(), 1u);
+        ASSERT_EQ(book.jobs[0].runs.size(), 1u);
+        const job::Rerun rerun = job::PrepareRerun(app_, journalPath, book, book.jobs[0], book.jobs[0].runs[0]);
+        const launch::RunnerOutcome outcome = job::RunAgain(rerun);
+        const std::vector<testsupport::JournalRecord> records = testsupport::ReadJournal(journalPath);
+        if (c.started == nullptr) {
+            EXPECT_TRUE(install_.RunnerOrder().empty());
+            EXPECT_EQ(outcome.process.state, platform::ProcessOutcome::State::NotStarted);
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].kind, "rerun");
+            EXPECT_EQ(records[0].fields.at("outcome"), "not-started");
+            EXPECT_EQ(records[0].fields.at("cmdline"), c.recorded);
+            EXPECT_EQ(records[0].fields.at("reason"), rerun.refused);
+            // It names both programs (or the setting that is not set).
+            EXPECT_NE(rerun.refused.find(c.recorded.substr(0, c.recorded.find(' '))), std::string::npos);
+            EXPECT_NE(rerun.refused.find(std::string(c.runner) == "bartender" ? "BartenderExePath" : rerun.program),
+                      std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(install_.RunnerOrder(), std::vector<std::string>{std::string(c.started) + " 0"});
+        const RunRecord ran = install_.Runs(c.started).back();
+        EXPECT_EQ(std::vector<std::string>(ran.argv.begin() + 1, ran.argv.end()), c.arguments);
+        EXPECT_EQ(ran.cwd + platform::PathSeparator(), install_.Folder());
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].kind, "rerun-start");
+        EXPECT_EQ(records[0].fields.at("of"), "2026-12-08T14:12:57.384+00:00 7");
+        EXPECT_EQ(records[0].fields.at("cmdline"), rerun.commandLine);
+        EXPECT_EQ(records[1].kind, "rerun");
+        EXPECT_EQ(records[1].fields.at("outcome"), "exited");
+        EXPECT_EQ(records[1].fields.at("cmdline"), rerun.commandLine);
+    }
 }
 
 // A policy value the reader cannot take locks nothing, and the job's journal

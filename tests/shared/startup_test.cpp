@@ -104,6 +104,8 @@ protected:
         boxes_.push_back({text, caption, LastJobCmdLine()});
     }
     bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
+    bool AskYesNoUnicode(void*, const std::string&, const std::string&) override { return false; }
+    void ShowWarningUnicode(void*, const std::string&, const std::string&) override {}
     std::string AskPrinter() override { return std::string(); }
 
     struct Box {

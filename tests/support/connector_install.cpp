@@ -99,6 +99,7 @@ std::vector<RunRecord> ReadRunRecords(const std::string& logPath) {
         else if (name == "cmdline-source") current.cmdlineSource = value;
         else if (name == "argv") current.argv.push_back(value);
         else if (name == "show") current.show = value;
+        else if (name == "cwd") current.cwd = value;
         else if (name == "ini.CmdLine") current.iniCmdLine = value;
         else if (name == "ini.TvlCmdLine") current.iniTvlCmdLine = value;
         else if (name == "exit") current.exit = std::stoi(value);

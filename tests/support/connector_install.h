@@ -23,6 +23,7 @@ struct RunRecord {
     std::string cmdlineSource;        // GetCommandLineA, environment or argv
     std::vector<std::string> argv;    // its arguments, program name first
     std::string show;                 // Win32: "<dwFlags> <wShowWindow>"; POSIX: "none"
+    std::string cwd;                  // the folder it was started in
     std::string iniCmdLine;           // LastJob values of vantor.ini at its start
     std::string iniTvlCmdLine;        //   (raw, or "<absent>")
     int exit = 0;

@@ -22,6 +22,8 @@ class NobodyThere : public platform::Interaction {
 public:
     void ShowMessage(const std::string&, const std::string&) override {}
     bool AskYesNo(void*, const std::string&, const std::string&) override { return false; }
+    bool AskYesNoUnicode(void*, const std::string&, const std::string&) override { return false; }
+    void ShowWarningUnicode(void*, const std::string&, const std::string&) override {}
     std::string AskPrinter() override { return std::string(); }
 };
 

@@ -64,6 +64,23 @@ inline std::string WindowText(HWND hwnd) {
     return std::string(buffer.data());
 }
 
+// The same as UTF-8, every character kept (WM_GETTEXT asked as UTF-16).
+inline std::string WindowTextUtf8(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length))
+        return std::string();
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &got))
+        return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, buffer.data(), -1, utf8.data(), n, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
 inline DWORD ProcessOf(HWND hwnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
@@ -249,6 +266,33 @@ struct ListViewState {
     std::vector<std::vector<std::string>> rows;  // display order, one text per column
 };
 
+// One cell's text asked for as UTF-16 (LVM_GETITEMTEXTW) through `block`
+// (at least 256 + 4096 bytes in the list's process), given in UTF-8.
+inline std::string ListCellW(RemoteBlock& block, HWND list, int row, int column) {
+    constexpr std::size_t kTextOffset = 256, kTextSize = 4096;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(block.at(kTextOffset));
+    item.cchTextMax = kTextSize / sizeof(wchar_t);
+    block.Write(0, &item, sizeof item);
+    const LRESULT length = Send(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.at(0)));
+    std::vector<wchar_t> text(kTextSize / sizeof(wchar_t), L'\0');
+    if (length > 0) block.Read(kTextOffset, text.data(), static_cast<std::size_t>(length) * sizeof(wchar_t));
+    const int n = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), nullptr, 0,
+                                                   nullptr, nullptr)
+                             : 0;
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+// The text of one cell, in UTF-8: for a list of many rows, where reading
+// them all would take long.
+inline std::string ListViewCell(HWND list, int row, int column) {
+    RemoteBlock block(list, 256 + 4096);
+    return block.ok() ? ListCellW(block, list, row, column) : std::string();
+}
+
 // `unicode`: the rows' texts asked for as UTF-16 (LVM_GETITEMTEXTW) and
 // given in UTF-8, every character kept; otherwise in the ANSI code page.
 inline ListViewState ListView(HWND list, bool unicode = false) {
@@ -279,24 +323,7 @@ inline ListViewState ListView(HWND list, bool unicode = false) {
         std::vector<std::string> row;
         for (int c = 0; c < std::max(columnCount, 1); ++c) {
             if (unicode) {
-                LVITEMW item{};
-                item.iSubItem = c;
-                item.pszText = reinterpret_cast<wchar_t*>(block.at(kTextOffset));
-                item.cchTextMax = kTextSize / sizeof(wchar_t);
-                block.Write(0, &item, sizeof item);
-                const LRESULT length =
-                    Send(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(block.at(0)));
-                std::vector<wchar_t> text(kTextSize / sizeof(wchar_t), L'\0');
-                if (length > 0)
-                    block.Read(kTextOffset, text.data(), static_cast<std::size_t>(length) * sizeof(wchar_t));
-                const int n = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length),
-                                                               nullptr, 0, nullptr, nullptr)
-                                         : 0;
-                std::string utf8(static_cast<std::size_t>(n), '\0');
-                if (n > 0)
-                    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(length), utf8.data(), n,
-                                        nullptr, nullptr);
-                row.push_back(utf8);
+                row.push_back(ListCellW(block, list, r, c));
                 continue;
             }
             LVITEMA item{};
@@ -360,12 +387,12 @@ inline void PostSysCommand(HWND window, WPARAM command, LPARAM lParam = 0) {
 }
 
 // The message text of a message box: its static text control that is not
-// the icon.
-inline std::string MessageBoxText(HWND box) {
+// the icon; with `unicode`, in UTF-8 with every character.
+inline std::string MessageBoxText(HWND box, bool unicode = false) {
     std::string text;
     for (const ControlInfo& c : Controls(box)) {
         if (c.className == "Static" && (c.style & SS_TYPEMASK) != SS_ICON && !c.text.empty())
-            text = c.text;
+            text = unicode ? WindowTextUtf8(c.hwnd) : c.text;
     }
     return text;
 }

@@ -4,12 +4,15 @@
 // ui/jobs_view.h in UTF-8 and go into the lists as UTF-16, so a Unicode
 // command line shows every character. The window keeps nothing: no setting is
 // read for it and none written; only "Run line again" appends its re-run
-// record to the journal.
+// records to the journal. A re-run goes on a worker thread, so the window
+// stays responsive; its Close waits until the run has ended.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "job/journal_reader.h"
@@ -55,6 +58,12 @@ public:
           app_(app),
           icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
+    // A re-run still going when the window goes (it cannot be closed
+    // meanwhile, but the session may end) is waited for.
+    ~CJobsWindow() override {
+        if (worker_.joinable()) worker_.join();
+    }
+
     void Show() { (void)RunModal(); }
 
 protected:
@@ -63,6 +72,11 @@ protected:
         SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
         AddColumns(IDC_JOBS_LIST, ui::kJobColumns, std::size(ui::kJobColumns));
         AddColumns(IDC_JOBS_RUNS, ui::kRunColumns, std::size(ui::kRunColumns));
+        // The lists asked for their notifications' format while the dialog
+        // was made, before this object answered: ask again, so that they ask
+        // for their texts in UTF-16 (LVN_GETDISPINFOW).
+        for (int id : {IDC_JOBS_LIST, IDC_JOBS_RUNS})
+            SendMessageW(Item(id), WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd_), NF_REQUERY);
         Load(std::string());
         return TRUE;
     }
@@ -84,15 +98,37 @@ protected:
         return false;
     }
 
+    // Close, Escape and the close box wait until a re-run has ended.
+    void OnCancel() override {
+        if (running_) {
+            MessageBeep(MB_OK);
+            return;
+        }
+        CDialogBase::OnCancel();
+    }
+
     bool OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) override {
+        if (message == kRunEnded) {
+            RunEnded();
+            return true;
+        }
+        if (message == WM_NOTIFYFORMAT) {
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, NFR_UNICODE);
+            result = TRUE;
+            return true;
+        }
         if (message != WM_NOTIFY) return false;
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code == LVN_GETDISPINFOW) {
+            Answer(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+            return true;
+        }
         if (header->code == LVN_ITEMCHANGED) {
             const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
             if ((change->uChanged & LVIF_STATE) == 0 ||
                 ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) == 0)
                 return false;
-            if (header->idFrom == IDC_JOBS_LIST) FillRuns();
+            if (header->idFrom == IDC_JOBS_LIST && SelectedJob() != shownJob_) FillRuns();
             UpdateButtons();
             return false;
         }
@@ -102,8 +138,8 @@ protected:
             if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
                 answer = CDRF_NOTIFYITEMDRAW;
             } else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-                const std::size_t index = static_cast<std::size_t>(draw->nmcd.lItemlParam);
-                if (index < loaded_.book.jobs.size() && loaded_.book.jobs[index].Failed()) {
+                const journal::Job* job = ListedJob(static_cast<std::size_t>(draw->nmcd.dwItemSpec));
+                if (job != nullptr && job->Failed()) {
                     draw->clrText = kFailedColour;
                     answer = CDRF_NEWFONT;
                 }
@@ -137,55 +173,67 @@ private:
         }
     }
 
-    static void AddRow(HWND list, const std::vector<std::string>& cells, std::size_t param) {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-        std::wstring first = Wide(cells.empty() ? std::string() : cells[0]);
-        item.pszText = first.data();
-        item.lParam = static_cast<LPARAM>(param);
-        const int index =
-            static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (index < 0) return;
-        for (std::size_t c = 1; c < cells.size(); ++c) {
-            std::wstring text = Wide(cells[c]);
-            LVITEMW sub{};
-            sub.iSubItem = static_cast<int>(c);
-            sub.pszText = text.data();
-            SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
+    // The lists hold no texts (LVS_OWNERDATA): they ask for the cells they
+    // show, so a journal of a hundred thousand jobs costs only its rows on
+    // screen. The last row asked for is kept, since a row's cells are asked
+    // for one by one.
+    void Answer(NMLVDISPINFOW& info) {
+        if ((info.item.mask & LVIF_TEXT) == 0 || info.item.pszText == nullptr || info.item.cchTextMax <= 0) return;
+        const int list = static_cast<int>(info.hdr.idFrom);
+        const std::size_t row = static_cast<std::size_t>(info.item.iItem);
+        if (list != cachedList_ || row != cachedRow_) {
+            cachedCells_.clear();
+            if (list == IDC_JOBS_LIST) {
+                if (const journal::Job* job = ListedJob(row)) cachedCells_ = ui::JobRow(loaded_.book, *job);
+            } else if (shownJob_ != nullptr && row < shownJob_->runs.size()) {
+                cachedCells_ = ui::RunRow(loaded_.book, shownJob_->runs[row]);
+            }
+            cachedList_ = list;
+            cachedRow_ = row;
         }
+        const std::size_t column = static_cast<std::size_t>(info.item.iSubItem);
+        const std::wstring text = column < cachedCells_.size() ? Wide(cachedCells_[column]) : std::wstring();
+        const std::size_t n = std::min(text.size(), static_cast<std::size_t>(info.item.cchTextMax - 1));
+        std::copy_n(text.data(), n, info.item.pszText);
+        info.item.pszText[n] = L'\0';
     }
 
-    // The selected row's parameter in list `id`, or -1.
-    long long Selected(int id) const {
-        HWND list = Item(id);
-        const LRESULT row = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-        if (row < 0) return -1;
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = static_cast<int>(row);
-        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
-        return static_cast<long long>(item.lParam);
+    void Forget() {
+        cachedList_ = 0;
+        cachedCells_.clear();
+    }
+
+    // The selected row in list `id`, or -1.
+    int SelectedRow(int id) const {
+        return static_cast<int>(SendMessageW(Item(id), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+
+    // The job of row `row` of the jobs list, or null.
+    const journal::Job* ListedJob(std::size_t row) const {
+        return row < listed_.size() && listed_[row] < loaded_.book.jobs.size() ? &loaded_.book.jobs[listed_[row]]
+                                                                               : nullptr;
     }
 
     const journal::Job* SelectedJob() const {
-        const long long index = Selected(IDC_JOBS_LIST);
-        return index >= 0 && static_cast<std::size_t>(index) < loaded_.book.jobs.size()
-                   ? &loaded_.book.jobs[static_cast<std::size_t>(index)]
-                   : nullptr;
+        const int row = SelectedRow(IDC_JOBS_LIST);
+        return row >= 0 ? ListedJob(static_cast<std::size_t>(row)) : nullptr;
     }
 
     const journal::Run* SelectedRun() const {
-        const journal::Job* job = SelectedJob();
-        const long long index = Selected(IDC_JOBS_RUNS);
-        return job != nullptr && index >= 0 && static_cast<std::size_t>(index) < job->runs.size()
-                   ? &job->runs[static_cast<std::size_t>(index)]
+        const int row = SelectedRow(IDC_JOBS_RUNS);
+        return shownJob_ != nullptr && row >= 0 && static_cast<std::size_t>(row) < shownJob_->runs.size()
+                   ? &shownJob_->runs[static_cast<std::size_t>(row)]
                    : nullptr;
     }
 
     // Reads the journal again; selects the job `keepKey` when it is listed,
     // otherwise the newest.
     void Load(const std::string& keepKey) {
+        shownJob_ = nullptr;
+        listed_.clear();
+        SendMessageW(Item(IDC_JOBS_RUNS), LVM_SETITEMCOUNT, 0, 0);
+        SendMessageW(Item(IDC_JOBS_LIST), LVM_SETITEMCOUNT, 0, 0);
+        Forget();
         loaded_ = journal::LoadJournal(app_);
         SetDlgItemTextW(hwnd_, IDC_JOBS_STATUS,
                         Wide(ui::JournalStatus(loaded_, SettingsFilePath(app_))).c_str());
@@ -200,47 +248,57 @@ private:
         filter.resize(static_cast<std::size_t>(length > 0 ? length : 0));
         const bool onlyFailed = IsDlgButtonChecked(hwnd_, IDC_JOBS_ONLY_FAILED) == BST_CHECKED;
 
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        listed_ = ui::ListedJobs(loaded_.book, Utf8(filter), onlyFailed);
+        Forget();
         int select = 0;
-        const std::vector<std::size_t> listed = ui::ListedJobs(loaded_.book, Utf8(filter), onlyFailed);
-        for (std::size_t n = 0; n < listed.size(); ++n) {
-            const journal::Job& job = loaded_.book.jobs[listed[n]];
-            if (!keepKey.empty() && job.Key() == keepKey) select = static_cast<int>(n);
-            AddRow(list, ui::JobRow(job), listed[n]);
-        }
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        FillRuns();
-        if (!listed.empty()) {
+        if (!keepKey.empty())
+            for (std::size_t n = 0; n < listed_.size(); ++n)
+                if (loaded_.book.KeyOf(loaded_.book.jobs[listed_[n]]) == keepKey) {
+                    select = static_cast<int>(n);
+                    break;
+                }
+        SendMessageW(list, LVM_SETITEMCOUNT, listed_.size(), 0);
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        if (!listed_.empty()) {
             LVITEMW state{};
             state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
             state.state = LVIS_SELECTED | LVIS_FOCUSED;
             SendMessageW(list, LVM_SETITEMSTATE, select, reinterpret_cast<LPARAM>(&state));
             SendMessageW(list, LVM_ENSUREVISIBLE, select, FALSE);
         }
+        InvalidateRect(list, nullptr, TRUE);
+        FillRuns();
         UpdateButtons();
     }
 
     void FillRuns() {
         HWND runs = Item(IDC_JOBS_RUNS);
-        SendMessageW(runs, LVM_DELETEALLITEMS, 0, 0);
-        if (const journal::Job* job = SelectedJob())
-            for (std::size_t i = 0; i < job->runs.size(); ++i) AddRow(runs, ui::RunRow(job->runs[i]), i);
+        shownJob_ = SelectedJob();
+        Forget();
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(runs, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        SendMessageW(runs, LVM_SETITEMCOUNT, shownJob_ != nullptr ? shownJob_->runs.size() : 0, 0);
+        InvalidateRect(runs, nullptr, TRUE);
     }
 
     void UpdateButtons() {
         const journal::Run* run = SelectedRun();
         const journal::Job* job = SelectedJob();
-        const std::string advice = run != nullptr ? ui::RunWhatToDo(*run) : job != nullptr ? ui::JobWhatToDo(*job) : std::string();
+        const std::string advice = run != nullptr   ? ui::RunWhatToDo(loaded_.book, *run)
+                                   : job != nullptr ? ui::JobWhatToDo(loaded_.book, *job)
+                                                    : std::string();
         SetDlgItemTextW(hwnd_, IDC_JOBS_WHAT_TO_DO, Wide(advice.empty() ? advice : "What to do: " + advice).c_str());
         EnableWindow(Item(IDC_JOBS_COPY), SelectedJob() != nullptr);
-        EnableWindow(Item(IDC_JOBS_RUN_AGAIN), run != nullptr && run->CanRunAgain());
+        EnableWindow(Item(IDC_JOBS_RUN_AGAIN), !running_ && run != nullptr && run->CanRunAgain());
     }
 
     void Copy() {
         const journal::Job* job = SelectedJob();
         if (job == nullptr || !OpenClipboard(hwnd_)) return;
-        const std::wstring text = Wide(ui::JobText(*job));
+        const std::wstring text = Wide(ui::JobText(loaded_.book, *job));
         const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
         EmptyClipboard();
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -257,23 +315,58 @@ private:
         CloseClipboard();
     }
 
+    // Starts the selected run again on a worker thread, after asking; a run
+    // whose recorded program is not the one the settings give is refused.
     void RunAgain() {
         const journal::Job* job = SelectedJob();
         const journal::Run* run = SelectedRun();
-        if (job == nullptr || run == nullptr || !run->CanRunAgain()) return;
-        if (!app_.Interaction().AskYesNo(hwnd_, platform::Utf8ToAnsi(ui::RunAgainQuestion(*run)),
-                                         kProductCaption))
+        if (running_ || job == nullptr || run == nullptr || !run->CanRunAgain()) return;
+        const std::string key = loaded_.book.KeyOf(*job);
+        job::Rerun rerun = job::PrepareRerun(app_, loaded_.path, loaded_.book, *job, *run);
+        if (!rerun.refused.empty()) {
+            (void)job::RunAgain(rerun);  // starts nothing: records why
+            app_.Interaction().ShowWarningUnicode(hwnd_, ui::RunAgainRefusal(rerun), kProductCaption);
+            Load(key);
             return;
-        const std::string key = job->Key();
-        HCURSOR before = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-        (void)job::RunAgain(app_, loaded_.path, *job, *run);
-        SetCursor(before);
-        Load(key);
+        }
+        if (!app_.Interaction().AskYesNoUnicode(hwnd_, ui::RunAgainQuestion(rerun), kProductCaption)) return;
+        running_ = true;
+        runningKey_ = key;
+        SetDlgItemTextW(hwnd_, IDC_JOBS_STATUS,
+                        Wide("Running line " + std::to_string(rerun.line) + " again (" +
+                             launch::RunnerName(rerun.runner) +
+                             "); the window can be closed once it has ended.").c_str());
+        EnableWindow(Item(IDCANCEL), FALSE);
+        UpdateButtons();
+        // The worker owns its copy of the run and knows only where to say
+        // that it ended.
+        worker_ = std::thread([rerun = std::move(rerun), window = hwnd_] {
+            (void)job::RunAgain(rerun);
+            PostMessageW(window, kRunEnded, 0, 0);
+        });
     }
+
+    void RunEnded() {
+        if (worker_.joinable()) worker_.join();
+        running_ = false;
+        EnableWindow(Item(IDCANCEL), TRUE);
+        Load(runningKey_);
+    }
+
+    // Sent when a re-run's worker has written its outcome.
+    static constexpr UINT kRunEnded = WM_APP + 1;
 
     CAppBase& app_;
     HICON icon_;
     journal::Loaded loaded_;
+    std::vector<std::size_t> listed_;          // the jobs list's rows: indices into loaded_.book.jobs
+    const journal::Job* shownJob_ = nullptr;   // whose runs the runs list shows
+    int cachedList_ = 0;                       // the list and row whose cells are cached
+    std::size_t cachedRow_ = 0;
+    std::vector<std::string> cachedCells_;
+    bool running_ = false;
+    std::string runningKey_;
+    std::thread worker_;
 };
 
 }  // namespace
