@@ -48,13 +48,15 @@ struct JobEnd {
 };
 
 // Something the job could not do as it should, though it went on: a record
-// that did not reach the settings file, or settings writers of other logon
-// sessions that do not take turns with this job.
+// that did not reach the settings file, settings writers of other logon
+// sessions that do not take turns with this job, or its time for waiting on
+// other processes used up.
 struct JobNote {
     std::chrono::system_clock::time_point when;
-    std::string about;           // "settings-unsaved" or "turn-per-session"
+    std::string about;           // "settings-unsaved", "turn-per-session" or "waits-spent"
     std::string keys;            // settings-unsaved: "<section>/<first key>", and "..." for more
     platform::SystemError error;  // the system's error
+    std::string held;            // waits-spent: what was held, and by whom when known
 };
 
 class JobEvents {

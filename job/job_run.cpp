@@ -51,6 +51,17 @@ void WriteLastJob(const CAppBase& app, UnsavedRecords& unsaved, const std::strin
     unsaved.Add(WriteSettingText(app, section::kLastJob, name, value), name, false);
 }
 
+// Tells, once, that the job's time for waiting on other processes is used
+// up (platform::LimitWaitsForOthers): from then on it waits no more.
+void NoteWaitsSpent(JobEvents& events, bool& told) {
+    if (told) return;
+    const platform::WaitsSpent spent = platform::WaitsForOthersSpent();
+    if (!spent.spent) return;
+    told = true;
+    JobNote note{std::chrono::system_clock::now(), "waits-spent", "", spent.error, spent.held};
+    events.Noted(note);
+}
+
 // Where the job's outcomes go: the application's listener, or nowhere.
 JobEvents& EventsOf(const CAppBase& app) {
     static JobEvents nowhere;
@@ -87,6 +98,13 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     start.started = std::chrono::system_clock::now();
     start.commandLine = commandLine;
     UnsavedRecords unsaved;
+    // The store tells it how each write went, for the launch to see.
+    JobRecord record;
+    struct RecordOn {
+        CAppBase& app;
+        ~RecordOn() { app.SetRecord(nullptr); }
+    } recordOn{app};
+    app.SetRecord(&record);
     WriteLastJob(app, unsaved, key::kCmdLine, commandLine);
 
     std::string templateName;
@@ -120,7 +138,9 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     unsaved.Start(events);
     // Settings writers of other logon sessions may not take turns with us.
     if (const platform::SystemError shortfall = platform::ProfileTurnShortfall(); shortfall.failed())
-        events.Noted({std::chrono::system_clock::now(), "turn-per-session", "", shortfall});
+        events.Noted({std::chrono::system_clock::now(), "turn-per-session", "", shortfall, ""});
+    bool waitsSpentTold = false;
+    NoteWaitsSpent(events, waitsSpentTold);
 
     // A field of a line. A data file that could not be read gives empty
     // fields and says why on standard output at every field the job reads
@@ -143,6 +163,7 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     int lastParamIndex = 0;
     int copies = 1;
     for (int line = 0; line < lineCount; ++line) {
+        record.StartLine();
         // The line's record (Param1..Param20, Copies, Copies_<line>) goes into
         // the settings file as one update, in that order, before its launch.
         std::vector<std::pair<std::string, std::string>> record;
@@ -185,8 +206,10 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
         done.lastParamIndex = lastParamIndex;
         done.copiesText = copiesChoice.text;
         done.copies = copies;
+        NoteWaitsSpent(events, waitsSpentTold);
         events.LineFinished(done);
     }
+    NoteWaitsSpent(events, waitsSpentTold);
     events.JobEnded({start.started, std::chrono::system_clock::now(), summary});
     return summary;
 }

@@ -1,12 +1,18 @@
 // The job run: one print job given on the command line.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
 #include "job/job_events.h"
 
 class CAppBase;
+
+// How long, in all, a job process may wait for what other processes hold
+// (platform::LimitWaitsForOthers): whoever can read the settings file can
+// lock it, and no one may hold up a print job for long.
+inline constexpr std::chrono::seconds kJobWaitBudget{30};
 
 // Parses `commandLine` (the text after the program name, exactly as the host
 // passed it), records the job in LastJob and launches a runner for every

@@ -26,8 +26,10 @@
 //              job-start record), then the fields of a run
 //   note       about (settings-unsaved: a record that did not reach the
 //              settings file, with keys; turn-per-session: settings writers
-//              of other logon sessions do not take turns with this job),
-//              error (the system's code and text)
+//              of other logon sessions do not take turns with this job;
+//              waits-spent: the job waited for other processes as long as it
+//              may, with held, what they held and by whom when known; from
+//              then on it waits no more), error (the system's code and text)
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once

@@ -248,6 +248,7 @@ Book ParseJournal(const std::vector<Source>& sources) {
             } else if (kind == "note") {
                 std::string note = FieldOr(fields, "about");
                 if (const std::string keys = FieldOr(fields, "keys"); !keys.empty()) note += " " + keys;
+                if (const std::string held = FieldOr(fields, "held"); !held.empty()) note += " " + held;
                 job.notes.push_back(note + ": " + FieldOr(fields, "error"));
             } else {
                 job.ended = true;

@@ -83,7 +83,7 @@ struct Job {
     int failedLines = 0;    // from its end record, or counted from its runs
     std::int64_t ms = -1;   // from its end record; -1 without one
     std::vector<Run> runs;  // in the order written; re-runs among them
-    std::vector<std::string> notes;  // "about keys: error" of its note records
+    std::vector<std::string> notes;  // "about keys held: error" of its note records
 
     JobOutcome Outcome() const;
     bool Failed() const { return Outcome() != JobOutcome::AllPrinted; }

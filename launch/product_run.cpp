@@ -63,6 +63,14 @@ RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string&
         outcome.planned = true;
         return outcome;
     }
+    // The API proxy reads its job from LastJob alone: with the record not in
+    // the file it would print another job's values.
+    if (runner == Runner::ApiProxy && app.Record() && app.Record()->Unsaved().failed()) {
+        outcome.refused = "the job's record did not reach " + app.ProfilePath() + " (" +
+                          app.Record()->Unsaved().text + "), and the API proxy reads its job from there";
+        outcome.process.started = outcome.process.ended = std::chrono::system_clock::now();
+        return outcome;
+    }
     outcome.process = platform::RunHidden(commandLine, options, unicodeCommandLine);
     return outcome;
 }

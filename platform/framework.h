@@ -20,6 +20,9 @@
 // What a job reports as it goes (job/job_events.h); the application object
 // holds the one its jobs report to.
 class JobEvents;
+// How a job's records reach the settings file (settings/store.h); the
+// application object holds the one of the job that runs.
+class JobRecord;
 
 class CAppBase {
 public:
@@ -54,6 +57,11 @@ public:
     JobEvents* Events() const { return events_; }
     void SetEvents(JobEvents* events) { events_ = events; }
 
+    // The record of the job that runs, which the settings store tells how
+    // each write went; null outside a job.
+    JobRecord* Record() const { return record_; }
+    void SetRecord(JobRecord* record) { record_ = record; }
+
     // Planning mode: a job plans every step as it would take it, but the
     // settings store writes nothing and the launch starts nothing and asks
     // nobody (a dry run).
@@ -72,6 +80,7 @@ private:
     std::string commandLineText_;
     platform::Interaction& interaction_;
     JobEvents* events_ = nullptr;
+    JobRecord* record_ = nullptr;
     bool planning_ = false;
     int exitCode_ = 0;
 };

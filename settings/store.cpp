@@ -48,7 +48,9 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
 platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
                                        const std::string& key, const std::string& value) {
     if (app.Planning()) return {};
-    return WriteProfileText(app.ProfilePath(), section, key, value);
+    const platform::SystemError error = WriteProfileText(app.ProfilePath(), section, key, value);
+    if (app.Record()) app.Record()->Saved(error);
+    return error;
 }
 
 SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
@@ -58,6 +60,7 @@ SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
     for (const auto& [key, value] : values)
         entries.push_back({StoredText(section), StoredText(key), StoredText(value)});
     const platform::SystemError error = platform::ProfileWrite(app.ProfilePath(), entries);
+    if (app.Record()) app.Record()->Saved(error);
     SaveResult result;
     if (error.failed()) {
         result.saved = false;
