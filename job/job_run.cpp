@@ -10,6 +10,7 @@
 #include "platform/framework.h"
 #include "platform/text.h"
 #include "settings/catalogue.h"
+#include "settings/job_record.h"
 #include "settings/store.h"
 
 namespace {
@@ -98,7 +99,8 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     start.started = std::chrono::system_clock::now();
     start.commandLine = commandLine;
     UnsavedRecords unsaved;
-    // The store tells it how each write went, for the launch to see.
+    // It gathers each line's record for one update and knows what did not
+    // reach the file, for the launch to see.
     JobRecord record;
     struct RecordOn {
         CAppBase& app;
@@ -164,12 +166,13 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     int copies = 1;
     for (int line = 0; line < lineCount; ++line) {
         record.StartLine();
-        // The line's record (Param1..Param20, Copies, Copies_<line>) goes into
-        // the settings file as one update, in that order, before its launch.
-        std::vector<std::pair<std::string, std::string>> record;
+        // The line's record (Param1..Param20, Copies, Copies_<line>, then what
+        // its launch records) goes into the settings file as one update, in
+        // that order, before each of its runners starts (settings/job_record.h).
+        std::vector<std::pair<std::string, std::string>> lineRecord;
         for (int j = 0; j < key::kParamCount; ++j) {
             params[static_cast<std::size_t>(j)] = field(line, j + 1);
-            record.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
+            lineRecord.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
                                 params[static_cast<std::size_t>(j)]);
             if (!params[static_cast<std::size_t>(j)].empty()) lastParamIndex = j;
         }
@@ -187,16 +190,20 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
             ReadSettingInt(app, section::kSettings, key::kCopiesType, defaults::kInt), copies,
             [&] { return field(line, job::kLastField); }, [&] { return field(line, kCopiesField); });
         copies = copiesChoice.number;
-        record.emplace_back(key::kCopies, copiesChoice.text);
-        record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
+        lineRecord.emplace_back(key::kCopies, copiesChoice.text);
+        lineRecord.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
                             copiesChoice.text);
-        unsaved.Add(WriteSettingTexts(app, section::kLastJob, record).error, record.front().first, true);
+        (void)WriteSettingTexts(app, section::kLastJob, lineRecord);
 
         LineDone done;
         done.line = line + 1;
         done.launch =
             launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies, commandLine,
                                    unicode ? &unicodeParams : nullptr);
+        // What no runner took to the file (the user of a cancelled print
+        // dialog), and what could not be saved.
+        (void)SaveRecord(app);
+        for (const JobRecord::Lost& lost : record.TakeLost()) unsaved.Add(lost.error, lost.firstKey, lost.more);
         // A failed or cancelled launch does not stop the job: the next line
         // is launched all the same.
         ++summary.lines;
@@ -210,6 +217,7 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
         events.LineFinished(done);
     }
     NoteWaitsSpent(events, waitsSpentTold);
+    FlushRecord(app);
     events.JobEnded({start.started, std::chrono::system_clock::now(), summary});
     return summary;
 }

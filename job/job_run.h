@@ -18,8 +18,9 @@ inline constexpr std::chrono::seconds kJobWaitBudget{30};
 // passed it), records the job in LastJob and launches a runner for every
 // data line, one after another. Writes to LastJob, in order: CmdLine;
 // Template and DataFile as their tokens come; NumLines; then for every line
-// its record Param1..Param20, Copies, Copies_<line> (one update) and whatever
-// its launch records. Reports to the application's events, when it has any.
+// its record Param1..Param20, Copies, Copies_<line> and whatever its launch
+// records, which reach the file as one update before each runner starts
+// (settings/job_record.h). When it ends, its writes are made lasting. Reports to the application's events, when it has any.
 // Returns what happened.
 JobSummary RunJob(CAppBase& app, const std::string& commandLine);
 

@@ -5,6 +5,7 @@
 #include "platform/framework.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
+#include "settings/job_record.h"
 #include "settings/store.h"
 
 namespace launch {
@@ -63,6 +64,8 @@ RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string&
         outcome.planned = true;
         return outcome;
     }
+    // The record a runner may read goes to the file before it starts.
+    (void)SaveRecord(app);
     // The API proxy reads its job from LastJob alone: with the record not in
     // the file it would print another job's values.
     if (runner == Runner::ApiProxy && app.Record() && app.Record()->Unsaved().failed()) {

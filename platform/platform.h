@@ -144,6 +144,15 @@ struct WaitsSpent {
 };
 WaitsSpent WaitsForOthersSpent();
 
+// Makes the replaces of the profile file `path` so far lasting. Each new
+// file is flushed to the disk before it replaces the old one, so after a
+// power cut the file is whole, old or new; what a replace itself (the rename)
+// needs to outlast one is flushed here, once for many writes (a job calls it
+// when it ends): POSIX flushes the folder that holds the file; Win32 has
+// nothing to do (NTFS logs the rename in its own journal). The system's error
+// when it failed.
+SystemError ProfileFlush(const std::string& path);
+
 // One entry; whether it reached the file.
 bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);

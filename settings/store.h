@@ -51,38 +51,13 @@ std::string ReadSettingText(const CAppBase& app, const std::string& section,
 int ReadSettingInt(const CAppBase& app, const std::string& section, const std::string& key,
                    int defaultValue);
 
-// The record a job keeps in LastJob, as far as it reached the settings file.
-// A job holds one on the application object while it runs
-// (CAppBase::SetRecord); every write through the store tells it how it went.
-// A runner that reads its job only from there (the API proxy) must not start
-// when something the job recorded did not reach the file: it would print
-// another job's values.
-class JobRecord {
-public:
-    // A data line begins: what the previous line recorded no longer matters.
-    void StartLine() {
-        lineStarted_ = true;
-        lineError_ = {};
-    }
-    // How a write went.
-    void Saved(const platform::SystemError& error) {
-        if (!error.failed()) return;
-        (lineStarted_ ? lineError_ : headError_) = error;
-    }
-    // Why the job's own keys (CmdLine .. NumLines) or the current line's did
-    // not all reach the file; no error when they did.
-    const platform::SystemError& Unsaved() const { return headError_.failed() ? headError_ : lineError_; }
-
-private:
-    bool lineStarted_ = false;
-    platform::SystemError headError_;
-    platform::SystemError lineError_;
-};
-
 // One value, as StoredText. Returns the system's error when it failed; a job
 // goes on all the same (it must never stop or wait because its record could
 // not be kept) and says so in its journal. In planning mode (a dry run) this
-// and WriteSettingTexts write nothing.
+// and WriteSettingTexts write nothing. While a job gathers a data line's
+// record (settings/job_record.h), this and WriteSettingTexts add to it
+// instead, and the record is written as one update before the line's next
+// runner starts.
 platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
                                        const std::string& key, const std::string& value);
 

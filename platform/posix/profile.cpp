@@ -28,9 +28,12 @@
 //   2. read the file again under the lock and compute the new bytes;
 //   3. write them to a hidden temporary file of this process in the same
 //      folder, give it the old file's permission bits, owner, group and
-//      access control list, flush it to the disk (fsync), rename it over the
-//      file and flush the folder. Without the flushes a power cut soon after
-//      the rename can leave the new name with no data.
+//      access control list, flush its data to the disk (fdatasync) and rename
+//      it over the file. Without the flush a power cut soon after the rename
+//      can leave the new name with no data. The folder is not flushed after
+//      each rename: a power cut before that leaves the old file or the new
+//      one, whole, and can lose only the latest writes; a job flushes it once,
+//      when it ends (ProfileFlush).
 // The file is rewritten in place instead, from its first changed byte, only
 // where a replace would lose something: the folder refuses new files
 // (EACCES, EPERM, EROFS creating the temporary file, or no write permission
@@ -107,18 +110,25 @@ bool OnlyRootWrites(const struct stat& st) { return st.st_uid == 0 && (st.st_mod
 
 // Reads all of `fd` from its start into `bytes`; an errno value, or 0.
 int ReadAll(int fd, std::string& bytes) {
-    bytes.clear();
+    // Straight into the string, in one read when the size is known (and one
+    // more that finds the end).
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
-    char chunk[16384];
-    for (off_t at = 0;;) {
-        const ssize_t got = pread(fd, chunk, sizeof chunk, at);
+    const size_t expected = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    bytes.resize(std::max<size_t>(expected + 1, 16384));
+    size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) bytes.resize(bytes.size() * 2);
+        const ssize_t got = pread(fd, bytes.data() + have, bytes.size() - have, static_cast<off_t>(have));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return errno;  // EISDIR among others
-        if (got == 0) return 0;
-        bytes.append(chunk, static_cast<size_t>(got));
-        at += got;
+        if (got < 0) {
+            bytes.clear();
+            return errno;  // EISDIR among others
+        }
+        if (got == 0) break;
+        have += static_cast<size_t>(got);
     }
+    bytes.resize(have);
+    return 0;
 }
 
 // Reads the whole file into `bytes` under a shared lock; an errno value, or
@@ -223,8 +233,6 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
     // Why the folder could not be opened (a missing one among others), or 0.
     int error() const { return error_; }
-    // The folder, open for reading.
-    int fd() const { return fd_; }
     // Whether the lock is held: otherwise a replace checks the file first.
     bool held() const { return held_; }
 
@@ -284,12 +292,12 @@ bool KeepOwnership(int fd, const std::string& path, const struct stat& old) {
     return list.empty() || fsetxattr(fd, "system.posix_acl_access", list.data(), list.size(), 0) == 0;
 }
 
-// Writes `bytes` to a temporary file in `folder` (open as `folderFd`),
-// flushes it and renames it to `path`, then flushes the folder. `old` is the
+// Writes `bytes` to a temporary file in `folder`, flushes its data and
+// renames it to `path`. `old` is the
 // stat of the existing file, or null for a new one. With `computedFrom` (a
 // write without the folder's lock), the rename is made only while the file
 // still holds those bytes (or, for a new one, is still missing).
-Replaced ReplaceFile(const std::string& path, const std::string& folder, int folderFd,
+Replaced ReplaceFile(const std::string& path, const std::string& folder,
                      const std::string& bytes, const struct stat* old,
                      const std::string* computedFrom = nullptr) {
     const size_t slash = path.rfind('/');
@@ -306,7 +314,7 @@ Replaced ReplaceFile(const std::string& path, const std::string& folder, int fol
     Replaced result;
     result.error = WriteAllAt(fd, bytes, 0);
     if (!result.error && old && !KeepOwnership(fd, path, *old)) result = {EPERM, true};
-    if (!result.error && fsync(fd) != 0) result.error = errno;
+    if (!result.error && fdatasync(fd) != 0) result.error = errno;
     if (close(fd) != 0 && !result.error) result.error = errno;
     if (!result.error && BeforeReplace()) BeforeReplace()();
     if (!result.error && computedFrom && !StillHolds(path, *computedFrom, old == nullptr)) {
@@ -322,7 +330,6 @@ Replaced ReplaceFile(const std::string& path, const std::string& folder, int fol
         unlink(temp.c_str());
         return result;
     }
-    if (folderFd >= 0) (void)fsync(folderFd);  // the rename itself
     return result;
 }
 
@@ -354,7 +361,7 @@ int RewriteInPlace(const std::string& path, const std::string& old, const std::s
             error = WriteAllAt(fd, std::string_view(next).substr(first), static_cast<off_t>(first));
         }
         if (!error && ftruncate(fd, static_cast<off_t>(next.size())) != 0) error = errno;
-        if (!error && fsync(fd) != 0) error = errno;
+        if (!error && fdatasync(fd) != 0) error = errno;
     }
     if (close(fd) != 0 && !error) error = errno;
     return error;
@@ -421,7 +428,7 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
             stat(folder.c_str(), &folderStat) == 0 && MayWrite(folder, folderStat, W_OK | X_OK);
         if (!exists) {
             if (!folderTakesFiles) return ErrorOf(EACCES);
-            const Replaced replaced = ReplaceFile(target, folder, lock.fd(), updated, nullptr, computedFrom);
+            const Replaced replaced = ReplaceFile(target, folder, updated, nullptr, computedFrom);
             if (replaced.movedOn) {
                 read = false;
                 continue;
@@ -429,7 +436,7 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
             return ErrorOf(replaced.error);
         }
         if (folderTakesFiles && st.st_nlink == 1) {
-            const Replaced replaced = ReplaceFile(target, folder, lock.fd(), updated, &st, computedFrom);
+            const Replaced replaced = ReplaceFile(target, folder, updated, &st, computedFrom);
             if (replaced.movedOn) {
                 read = false;
                 continue;
@@ -440,6 +447,14 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
         // the file holds then.
         return ErrorOf(RewriteInPlace(target, bytes, updated, entries));
     }
+}
+
+SystemError ProfileFlush(const std::string& path) {
+    const int fd = open(FolderOf(WriteTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrorOf(errno);
+    const int error = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return ErrorOf(error);
 }
 
 // flock() locks are machine-wide.

@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -25,6 +26,7 @@
 #include "platform/platform.h"
 #include "platform/posix/policy.h"
 #include "platform/posix/profile.h"
+#include "support/connector_install.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -381,3 +383,28 @@ TEST(ProfileFiles, AWriteWithoutTheLockKeepsAChangeMadeMeanwhile) {
     EXPECT_EQ(tenths, 0);
     close(folderLock);
 }
+
+// A job replaces the settings file once for each key of its own (CmdLine,
+// Template, DataFile, NumLines) and once per data line: the line's record,
+// the user and the label program's command line go in as one update.
+TEST(ProfileFiles, AJobReplacesTheSettingsFileOncePerLine) {
+    testsupport::ConnectorInstall install;
+    WriteFileBytes(install.File("job.txt"), "a\t1\nb\t2\nc\t1\n");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, install.path().c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    const auto result = install.RunConnector("/F=Shelf /D=" + install.File("job.txt"));
+    EXPECT_EQ(result.exitCode, 0u);
+    int replaces = 0;
+    alignas(inotify_event) char events[65536];
+    for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            replaces += event->len > 0 && std::string(event->name) == "vantor.ini";
+            at += sizeof(inotify_event) + event->len;
+        }
+    close(watch);
+    EXPECT_EQ(replaces, 4 + 3);
+    EXPECT_EQ(install.Runs("Tarvel").size(), 3u);
+}
+
