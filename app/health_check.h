@@ -41,10 +41,17 @@ int ExitCodeOf(const std::vector<Finding>& findings);
 // What the first bytes of a program file say it is.
 struct ProgramFormat {
     bool windows = false;  // a PE image ("MZ", then "PE\0\0" where e_lfanew points)
-    int bits = 0;          // 32 or 64 for a PE image of a known machine, else 0
-    std::string name;      // "Windows program (32-bit, x86)", "ELF program", "script", "unknown"
+    bool elf = false;      // an ELF program whose header names its machine
+    int bits = 0;          // 32 or 64 for a PE image or an ELF program of a known class, else 0
+    uint16_t machine = 0;  // PE: IMAGE_FILE_MACHINE_*; ELF: e_machine; 0 when not known
+    std::string interpreter;  // a script's "#!" line: the program it names
+    std::string name;      // "Windows program (32-bit, x86)", "ELF program (64-bit, x86-64)", "script", ...
 };
 ProgramFormat ProgramFormatOf(std::string_view head);
+
+// The name of a processor by the number a PE header gives it ("x86", "x64",
+// "ARM64", ...), or by an ELF header's (elf true).
+std::string MachineName(uint16_t machine, bool elf);
 
 // The program a command line starts, as CreateProcess takes it: the text
 // between a leading pair of double quotes, or up to the first blank or tab.

@@ -1,5 +1,6 @@
 #include "job/data_reader.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <utility>
@@ -206,6 +207,36 @@ std::string OpenFailureDescription(const std::string& path, platform::FileErrorC
     return description;
 }
 
+std::string DataFileFailure(const std::string& path, platform::FileErrorCause cause) {
+    if (cause == platform::FileErrorCause::AccessDenied && !path.empty() &&
+        platform::InspectPath(path).kind == platform::PathKind::Folder)
+        return path + " is a folder, not a file.";
+    return OpenFailureDescription(path, cause);
+}
+
+bool LooksLikeUtf16WithoutMark(std::string_view bytes) {
+    if (DetectEncoding(bytes) != DataEncoding::Ansi) return false;
+    // The first 4 KB tell: ANSI text holds no zero byte at all.
+    const std::size_t pairs = std::min<std::size_t>(bytes.size(), 4096) / 2;
+    if (pairs < 2) return false;
+    std::size_t oddZeros = 0;
+    std::size_t evenZeros = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        evenZeros += bytes[2 * i] == '\0';
+        oddZeros += bytes[2 * i + 1] == '\0';
+    }
+    return oddZeros * 4 >= pairs * 3 && evenZeros * 4 < pairs;
+}
+
+int FieldCountOf(std::string_view line, text::LeadByteRule isLead) {
+    int fields = 1;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\t') ++fields;
+        if (isLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) ++i;  // its trail byte
+    }
+    return fields;
+}
+
 std::string OpenFailureMessage(const std::string& path, platform::FileErrorCause cause) {
     std::string message = "Can't open file: ";
     message += path;
@@ -257,6 +288,12 @@ std::string DataFile::Field(int lineIndex, int fieldNumber) const {
     if (!opened_) return std::string();
     Decode(lineIndex);
     return PickField(decoded_, fieldNumber);
+}
+
+int DataFile::FieldCount(int lineIndex) const {
+    if (!opened_ || lineIndex < 0 || static_cast<std::size_t>(lineIndex) >= lines_.size()) return 0;
+    Decode(lineIndex);
+    return FieldCountOf(decoded_);
 }
 
 std::string DataFile::UnicodeField(int lineIndex, int fieldNumber) const {

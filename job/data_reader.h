@@ -72,6 +72,17 @@ std::string PickField(std::string_view decodedLine, int fieldNumber,
 // Field `fieldNumber` of line `lineIndex` of the file's bytes.
 std::string ReadFieldIn(std::string_view bytes, int lineIndex, int fieldNumber);
 
+// Whether `bytes` look like UTF-16 little-endian text written without its
+// byte-order mark: no mark, and a zero byte at (nearly) every second
+// position of the file's start, as ASCII characters give in UTF-16. Such a
+// file is read as ANSI text, in which each value ends at its first zero byte
+// and so comes out empty.
+bool LooksLikeUtf16WithoutMark(std::string_view bytes);
+
+// The number of fields of a decoded line: its tabs (searched with `isLead`)
+// and one.
+int FieldCountOf(std::string_view decodedLine, text::LeadByteRule isLead = text::SystemLeadByte);
+
 // The open-failure message: "Can't open file: <path>, Error: <description>\n",
 // the description chosen by `cause`, at most 1023 bytes, with %1 replaced by
 // the path, or by "an unnamed file" when the path is empty.
@@ -79,6 +90,11 @@ std::string OpenFailureMessage(const std::string& path, platform::FileErrorCause
 
 // The description alone, as above.
 std::string OpenFailureDescription(const std::string& path, platform::FileErrorCause cause);
+
+// Why the data file at `path` could not be read, for the journal and the
+// health check: the description, except for a folder, which the system
+// reports as access denied and which is named a folder here.
+std::string DataFileFailure(const std::string& path, platform::FileErrorCause cause);
 
 // ------------------------------------------------------------ 2. snapshot
 
@@ -109,6 +125,10 @@ public:
     // characters the ANSI code page may lack.
     bool Unicode() const { return opened_ && encoding_ != DataEncoding::Ansi; }
     DataEncoding Encoding() const { return encoding_; }
+    // Whether the file looks like UTF-16 without its mark (LooksLikeUtf16WithoutMark).
+    bool Utf16WithoutMark() const { return opened_ && LooksLikeUtf16WithoutMark(bytes_); }
+    // The number of fields of line `lineIndex` (0 for an absent line).
+    int FieldCount(int lineIndex) const;
     // The same field as Field in a Unicode file, as UTF-8 with every
     // character kept; "" for an ANSI file.
     std::string UnicodeField(int lineIndex, int fieldNumber) const;

@@ -135,9 +135,19 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     start.dataFile = dataPath;
     start.lineCount = lineCount;
     start.dataRead = data.Opened();
-    if (!data.Opened()) start.dataFailure = job::OpenFailureDescription(dataPath, data.Cause());
+    if (!data.Opened()) start.dataFailure = job::DataFileFailure(dataPath, data.Cause());
     events.JobStarted(start);
     unsaved.Start(events);
+    // Read as ANSI, as it always was: its values come out empty. Said once.
+    if (data.Utf16WithoutMark()) {
+        JobNote note;
+        note.when = std::chrono::system_clock::now();
+        note.about = "data-without-mark";
+        note.detail = dataPath + " looks like UTF-16 text without its byte-order mark (a zero byte at every "
+                                 "second position); it is read as ANSI text, so the labels' values are empty. "
+                                 "Have the host write it with its byte-order mark (FF FE), or as ANSI text.";
+        events.Noted(note);
+    }
     // Settings writers of other logon sessions may not take turns with us.
     if (const platform::SystemError shortfall = platform::ProfileTurnShortfall(); shortfall.failed())
         events.Noted({std::chrono::system_clock::now(), "turn-per-session", "", shortfall, ""});

@@ -114,8 +114,9 @@ void JobJournal::JobEnded(const JobEnd& end) {
 void JobJournal::Noted(const JobNote& note) {
     std::string fields = JournalField("about", note.about);
     if (!note.keys.empty()) fields += JournalField("keys", note.keys);
-    if (!note.held.empty()) fields += JournalField("held", note.held);
-    fields += JournalField("error", std::to_string(note.error.code) + " " + note.error.text);
+    if (note.error.failed() || note.detail.empty())
+        fields += JournalField("error", std::to_string(note.error.code) + " " + note.error.text);
+    if (!note.detail.empty()) fields += JournalField("detail", note.detail);
     Append(note.when, "note", fields);
 }
 

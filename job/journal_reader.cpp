@@ -248,8 +248,11 @@ Book ParseJournal(const std::vector<Source>& sources) {
             } else if (kind == "note") {
                 std::string note = FieldOr(fields, "about");
                 if (const std::string keys = FieldOr(fields, "keys"); !keys.empty()) note += " " + keys;
-                if (const std::string held = FieldOr(fields, "held"); !held.empty()) note += " " + held;
-                job.notes.push_back(note + ": " + FieldOr(fields, "error"));
+                const std::string error = FieldOr(fields, "error");
+                const std::string detail = FieldOr(fields, "detail");
+                job.notes.push_back(note + ": " + (error.empty()    ? detail
+                                                   : detail.empty() ? error
+                                                                    : error + " (" + detail + ")"));
             } else {
                 job.ended = true;
                 job.lines = SmallNumberOr(FieldOr(fields, "lines"), job.lines);

@@ -1,6 +1,7 @@
 #include "job/plan.h"
 
 #include "launch/launch.h"
+#include "launch/printer_match.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -21,6 +22,10 @@ void JobPlan::JobStarted(const JobStart& start) {
         text_ += "\n  cannot be read: " + Escaped(start.dataFailure) + "\n  The job runs once, with empty fields.\n";
 }
 
+void JobPlan::Noted(const JobNote& note) {
+    text_ += "  note: " + Escaped(note.detail.empty() ? note.about + ": " + note.error.text : note.detail) + "\n";
+}
+
 void JobPlan::LineFinished(const LineDone& line) {
     text_ += "Line " + std::to_string(line.line) + ": copies " + std::to_string(line.copies) +
              " (copies text \"" + Escaped(line.copiesText) + "\")\n";
@@ -28,7 +33,11 @@ void JobPlan::LineFinished(const LineDone& line) {
         text_ += "  printer: " + Escaped(line.launch.printer);
         if (!line.launch.printerName.empty()) {
             text_ += " -> \"" + Escaped(line.launch.printerName) + "\"";
-            if (!PrinterInstalled(line.launch.printerName)) text_ += "  [NOT INSTALLED on this machine]";
+            const launch::PrinterMatch match = Match(line.launch.printerName);
+            if (match.kind == launch::PrinterMatch::Kind::Missing)
+                text_ += "  [NOT INSTALLED on this machine]";
+            else if (match.kind == launch::PrinterMatch::Kind::Redirected)
+                text_ += "  [ONLY IN ONE TERMINAL-SERVER SESSION, as \"" + Escaped(match.listed) + "\"]";
         }
         text_ += "\n";
     }
@@ -46,11 +55,9 @@ void JobPlan::JobEnded(const JobEnd& end) {
              " planned; nothing was started and nothing was written.\n";
 }
 
-bool JobPlan::PrinterInstalled(const std::string& name) {
+launch::PrinterMatch JobPlan::Match(const std::string& name) {
     if (!printers_) printers_ = platform::InstalledPrinters();
     // A list that cannot be read marks nothing: the health check says why.
-    if (!printers_->known) return true;
-    for (const std::string& installed : printers_->names)
-        if (platform::SamePathText(installed, name)) return true;
-    return false;
+    if (!printers_->known) return {launch::PrinterMatch::Kind::Installed, name};
+    return launch::MatchPrinter(printers_->names, name);
 }

@@ -169,6 +169,11 @@ bool ProfileWriteString(const std::string& section, const std::string& key,
 // the file is read without a lock.
 std::optional<std::string> PolicyValue(const std::string& name);
 
+// Where an administrator sets the policy value `name`, for a person to read:
+// Win32 "HKLM\SOFTWARE\Policies\Vantor, value <name>"; POSIX
+// "/etc/vantor/policy.ini [Settings] <name>".
+std::string PolicyPlace(const std::string& name);
+
 // What of the policy could not be read, so that a job can say so (the
 // setting then keeps the settings file's value). Win32: the names of the
 // values of a type PolicyValue does not take (REG_MULTI_SZ, REG_QWORD, binary,
@@ -279,7 +284,8 @@ struct RunOptions {
 // What became of a process run.
 struct ProcessOutcome {
     enum class State {
-        NotStarted,  // it could not be started: `error` says why
+        NotStarted,  // it could not be started: `error` says why (Win32: the
+                     // system's text with the program's path for its "%1")
         Exited,      // it ended by itself: `exitCode`
         TimedOut,    // it ran past the time-out and was ended
         EndUnknown,  // it started, but how it ended could not be read: `error`
@@ -443,10 +449,30 @@ struct PrinterList {
 // /etc/cups/lpoptions; not known when neither file can be read.
 PrinterList InstalledPrinters();
 
-// Whether two paths name the same file by their text: compared without
-// regard to letter case on Win32 (CompareStringA, as the file system
-// compares names), exactly on POSIX.
+// Whether two paths (or printer names) are the same text as the system
+// compares such names: Win32 ordinally without regard to letter case
+// (CompareStringOrdinal on their UTF-16 forms, as the file system and the
+// spooler compare names; no locale's rules), exactly on POSIX.
 bool SamePathText(std::string_view a, std::string_view b);
+
+// Whether this machine can run a Windows program built for the processor
+// `peMachine` (the IMAGE_FILE_MACHINE_* number of its PE header), and the
+// number of this machine's own processor. Win32: GetMachineTypeAttributes
+// where Windows has it (Windows 11: x64 programs on ARM64), else the native
+// machine from IsWow64Process2 (Windows 10) or GetNativeSystemInfo and what
+// each runs (x86 programs on x64 and ARM64, 32-bit ARM ones on ARM64); each
+// looked up at run time, so that the connector still starts on Windows 7.
+// POSIX: no Windows program runs (runs false, native 0).
+struct MachineSupport {
+    bool runs = false;
+    uint16_t native = 0;
+};
+MachineSupport WindowsMachineSupport(uint16_t peMachine);
+
+// Whether this user may start the program file at `path`. POSIX: access()
+// for executing, by the effective user. Win32: nothing is looked at (code 0):
+// who may execute a file is the file's access rules, which starting it tells.
+SystemError TryMayExecute(const std::string& path);
 
 // Whether the programs this build starts are Windows programs (PE images):
 // Win32 true; POSIX false (it starts the system's own programs and scripts).

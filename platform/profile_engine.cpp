@@ -289,7 +289,14 @@ std::optional<std::string> ReadValue(std::string_view fileBytes, std::string_vie
 // it reads as the decimal "0" followed by a stop: 0. A sign goes before the
 // prefix ("-0x10" is -16). Hex digits may be either case after "0x". Wine's
 // GetPrivateProfileIntA gives the same results for all of these.
-int ParseInt(std::string_view s) {
+namespace {
+
+struct IntParse {
+    int value = 0;
+    bool whole = false;  // every character after the leading blanks was used, and the number fits
+};
+
+IntParse ParseIntText(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size() && static_cast<unsigned char>(s[i]) <= 0x20) ++i;
     bool negative = false;
@@ -301,6 +308,8 @@ int ParseInt(std::string_view s) {
     if (prefix == "0b") base = 2;
     if (base != 10) i += 2;
     std::uint32_t sum = 0;
+    std::uint64_t exact = 0;  // the magnitude without wrapping, up to just past 2^31
+    std::size_t digits = 0;
     for (; i < s.size(); ++i) {
         const char c = s[i];
         const unsigned digit = c >= '0' && c <= '9'   ? unsigned(c - '0')
@@ -309,11 +318,22 @@ int ParseInt(std::string_view s) {
                                                       : 99u;
         if (digit >= base) break;
         sum = sum * base + digit;
+        if (exact <= (std::uint64_t(1) << 32)) exact = exact * base + digit;
+        ++digits;
     }
     if (negative) sum = 0u - sum;
-    return static_cast<int>(sum);  // two's complement, as Windows returns it
+    IntParse parse;
+    parse.value = static_cast<int>(sum);  // two's complement, as Windows returns it
+    parse.whole = digits > 0 && i == s.size() &&
+                  exact <= (negative ? (std::uint64_t(1) << 31) : (std::uint64_t(1) << 31) - 1);
+    return parse;
 }
 
+}  // namespace
+
+int ParseInt(std::string_view s) { return ParseIntText(s).value; }
+
+bool IsWholeInt(std::string_view s) { return ParseIntText(s).whole; }
 
 std::string GetString(std::string_view fileBytes, std::string_view section, std::string_view key,
                       std::string_view defaultText, std::size_t bufferSize) {
@@ -338,6 +358,67 @@ int GetInt(std::string_view fileBytes, std::string_view section, std::string_vie
     const std::optional<std::string> value = ReadValue(fileBytes, section, key);
     if (!value || value->empty()) return defaultValue;
     return ParseInt(*value);
+}
+
+// ------------------------------------------------------------------ listing
+
+namespace {
+
+template <class Ch>
+std::string AnsiName(View<Ch> name) {
+    if constexpr (sizeof(Ch) == 1) {
+        return std::string(name);
+    } else {
+        return platform::Utf16ToAnsi(std::u16string(name.begin(), name.end()));
+    }
+}
+
+template <class Ch>
+std::vector<ListedLine> List(View<Ch> text) {
+    std::vector<ListedLine> listed;
+    std::string section;
+    bool inSection = false;
+    Line<Ch> line;
+    int number = 0;
+    for (std::size_t pos = 0; NextLine(text, pos, line);) {
+        ++number;
+        if (line.kind == Kind::Header) {
+            section = AnsiName(line.name);
+            inSection = true;
+            listed.push_back({number, true, section, std::string()});
+        } else if (line.kind == Kind::Entry && line.hasEquals && inSection) {
+            listed.push_back({number, false, section, AnsiName(line.name)});
+        }
+    }
+    return listed;
+}
+
+}  // namespace
+
+std::vector<ListedLine> ListLines(std::string_view fileBytes) {
+    if (HasUtf16Mark(fileBytes)) {
+        const std::u16string text = DecodeUtf16Le(fileBytes.substr(2));
+        return List<char16_t>(text);
+    }
+    return List<char>(fileBytes);
+}
+
+std::vector<std::string> KeysOf(std::string_view fileBytes, std::string_view section) {
+    section = TrimSpaces(section);
+    std::vector<std::string> keys;
+    int headers = 0;  // headers of `section` seen
+    for (const ListedLine& line : ListLines(fileBytes)) {
+        const bool ours = SameName<char>(line.section, section);
+        if (line.header) {
+            headers += ours;
+            continue;
+        }
+        if (!ours || headers != 1) continue;
+        bool known = false;
+        for (const std::string& key : keys) known = known || SameName<char>(key, line.key);
+        if (!known) keys.push_back(line.key);
+    }
+    return keys;
 }
 
 // ------------------------------------------------------------------ 5. writing

@@ -17,6 +17,16 @@ std::size_t FindChar(std::string_view s, char c, std::size_t from, LeadByteRule 
     return std::string_view::npos;
 }
 
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
+        const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
 std::size_t FindLastChar(std::string_view s, char c, LeadByteRule isLead) {
     std::size_t found = std::string_view::npos;
     for (std::size_t i = 0; i < s.size(); ++i) {

@@ -33,6 +33,11 @@ std::string_view PrefixOfCharacters(std::string_view s, std::size_t maxBytes,
 // Replaces every occurrence of `from` in `s` with `to`.
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 
+// Whether `a` and `b` are the same text when ASCII letters are compared
+// without regard to case, as the profile functions compare section and key
+// names (no other character is folded).
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // "%d" of a 32-bit signed number.
 std::string FormatInt(int value);
 

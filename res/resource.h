@@ -67,3 +67,4 @@
 #define IDC_JOBS_RUNS 1104          // list view: the selected job's runs
 #define IDC_JOBS_COPY 1105          // "Copy": the selected job as text on the clipboard
 #define IDC_JOBS_RUN_AGAIN 1106     // "Run line again"
+#define IDC_JOBS_WHAT_TO_DO 1107    // what to do about the selected run, when it went wrong

@@ -2,8 +2,10 @@
 
 #include "platform/framework.h"
 #include "platform/profile_engine.h"
+#include "platform/text.h"
 #include "settings/catalogue.h"
 #include "settings/job_record.h"
+#include "settings/settings_table.h"
 
 std::string ModulePathWithExtension(const CAppBase& app, const std::string& extension) {
     return app.PathWithExtension(extension);
@@ -20,13 +22,11 @@ std::string StoredText(std::string_view text) {
 }
 
 std::optional<std::string> PolicyFor(const std::string& section, const std::string& key) {
-    const std::string_view settings = section::kSettings;
-    if (section.size() != settings.size()) return std::nullopt;
-    for (std::size_t i = 0; i < section.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(section[i]) != lower(settings[i])) return std::nullopt;
-    }
-    return platform::PolicyValue(key);
+    if (!text::SameIgnoringAsciiCase(section, section::kSettings)) return std::nullopt;
+    // Only a key the table of [Settings] keys lets a policy lock.
+    const settings::KeyRow* row = settings::FindSettingsKey(key);
+    if (row == nullptr || !row->lockable) return std::nullopt;
+    return platform::PolicyValue(row->name);
 }
 
 std::string ReadSettingText(const CAppBase& app, const std::string& section,

@@ -40,8 +40,9 @@ std::string SettingsFilePath(const CAppBase& app);
 std::string StoredText(std::string_view text);
 
 // The value an administrator's policy sets for `key` when `section` is
-// Settings (platform::PolicyValue): it holds instead of the file's, for
-// ReadSettingText and ReadSettingInt alike (a policy's text read as a
+// Settings and the table of [Settings] keys (settings/settings_table.h) lets
+// a policy lock it (platform::PolicyValue): it holds instead of the file's,
+// for ReadSettingText and ReadSettingInt alike (a policy's text read as a
 // number as the profile functions read one). Nothing without a policy.
 std::optional<std::string> PolicyFor(const std::string& section, const std::string& key);
 

@@ -6,6 +6,7 @@
 #include "platform/framework.h"
 #include "platform/text.h"
 #include "settings/catalogue.h"
+#include "settings/settings_table.h"
 #include "settings/store.h"
 
 namespace ui {
@@ -107,9 +108,8 @@ ConfigForm LoadConfigForm(const CAppBase& app) {
 
 std::set<std::string> LockedSettings() {
     std::set<std::string> locked;
-    for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
-                             key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath})
-        if (PolicyFor(section::kSettings, name)) locked.insert(name);
+    for (const settings::KeyRow& row : settings::SettingsKeys())
+        if (row.lockable && PolicyFor(section::kSettings, row.name)) locked.insert(row.name);
     return locked;
 }
 

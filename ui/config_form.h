@@ -113,8 +113,8 @@ int RunApiTypeFor(std::string_view item);
 // The row number as the list shows it: "%02d".
 std::string ParamRowNumber(int n);
 
-// The keys of the dialog's seven settings that an administrator's policy
-// sets (PolicyFor).
+// The [Settings] keys that an administrator's policy sets (PolicyFor): the
+// dialog's own, whose controls it shows read-only, and the hand-kept ones.
 std::set<std::string> LockedSettings();
 
 // The controls that show a Settings key.

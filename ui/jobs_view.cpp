@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/platform.h"
+#include "ui/what_to_do.h"
+
 namespace ui {
 
 namespace {
@@ -148,6 +151,17 @@ std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string
     return listed;
 }
 
+std::string RunWhatToDo(const journal::Run& run) {
+    return RunWhatToDo(run.runner, run.outcome, run.hasExit, run.exitCode, run.error,
+                       platform::StartsWindowsPrograms());
+}
+
+std::string JobWhatToDo(const journal::Job& job) {
+    if (!job.dataRead) return "The data file could not be read: " + job.dataError + " " + DataFileWhatToDo();
+    if (job.ended && job.lines == 0) return "The data file held no line. " + DataFileWhatToDo();
+    return std::string();
+}
+
 std::string JobText(const journal::Job& job) {
     const std::vector<std::string> row = JobRow(job);
     std::string text;
@@ -156,6 +170,9 @@ std::string JobText(const journal::Job& job) {
     text += "Process id: " + job.pid + "\r\n";
     text += "Command line: " + job.commandLine + "\r\n";
     if (!job.dataRead) text += "Data file error: " + job.dataError + "\r\n";
+    // (The data file's error stands on the line above.)
+    if (const std::string advice = job.dataRead ? JobWhatToDo(job) : DataFileWhatToDo(); !advice.empty())
+        text += "What to do: " + advice + "\r\n";
     for (const std::string& note : job.notes) text += "Note: " + note + "\r\n";
     for (const journal::Run& run : job.runs) {
         const std::vector<std::string> r = RunRow(run);
@@ -164,6 +181,7 @@ std::string JobText(const journal::Job& job) {
         if (!r[4].empty()) text += ", " + r[4];
         if (!r[5].empty()) text += ", " + r[5];
         text += "\r\n  " + (r[6].empty() ? std::string("(no command line)") : r[6]) + "\r\n";
+        if (const std::string advice = RunWhatToDo(run); !advice.empty()) text += "  What to do: " + advice + "\r\n";
     }
     return text;
 }
@@ -228,6 +246,10 @@ std::string JobsReport(const journal::Loaded& loaded, const std::string& setting
         for (const journal::Run& run : job.runs) runs.push_back(RunRow(run));
         text += "\nRuns of job " + std::to_string(n + 1) + "\n";
         text += runs.empty() ? std::string("  (none)\n") : Table(kRunColumns, runs, "  ");
+        for (const std::string& note : job.notes) text += "  Note: " + note + "\n";
+        for (const journal::Run& run : job.runs)
+            if (const std::string advice = RunWhatToDo(run); !advice.empty())
+                text += "  What to do, line " + std::to_string(run.line) + " (" + run.runner + "): " + advice + "\n";
     }
     return text;
 }

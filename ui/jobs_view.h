@@ -45,8 +45,17 @@ const char* RunOutcomeText(journal::RunOutcome outcome);
 std::vector<std::size_t> ListedJobs(const journal::Book& book, const std::string& filter,
                                     bool onlyFailed);
 
+// What to do about a run that went wrong (ui/what_to_do.h), for the window's
+// selected run; "" for one that needs nothing.
+std::string RunWhatToDo(const journal::Run& run);
+
+// What to do about the job itself, for the window when no run is selected:
+// a data file that could not be read, or that held no line; "" otherwise.
+std::string JobWhatToDo(const journal::Job& job);
+
 // The job as readable text for a helpdesk ticket: its fields, one a line,
-// then its runs with their command lines. Lines end in CR LF.
+// then its runs with their command lines and, for each run that went wrong,
+// what to do. Lines end in CR LF.
 std::string JobText(const journal::Job& job);
 
 // What the window says above the lists: where the journal is and what could

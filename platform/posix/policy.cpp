@@ -78,6 +78,8 @@ std::optional<std::string> PolicyValue(const std::string& name) {
     return value;
 }
 
+std::string PolicyPlace(const std::string& name) { return PolicyFile() + " [Settings] " + name; }
+
 std::vector<std::string> UnreadablePolicies() {
     if (ReadPolicyFile().state == PolicyFileRead::State::Unreadable) return {PolicyFile()};
     return {};

@@ -107,4 +107,11 @@ bool SamePathText(std::string_view a, std::string_view b) { return a == b; }
 
 bool StartsWindowsPrograms() { return false; }
 
+MachineSupport WindowsMachineSupport(uint16_t) { return {}; }
+
+SystemError TryMayExecute(const std::string& path) {
+    if (faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) != 0) return ErrnoError(errno);
+    return {};
+}
+
 }  // namespace platform

@@ -45,6 +45,10 @@ std::optional<std::string> PolicyValue(const std::string& name) {
     return value;
 }
 
+std::string PolicyPlace(const std::string& name) {
+    return std::string("HKLM\\") + kPolicyKey + ", value " + name;
+}
+
 std::vector<std::string> UnreadablePolicies() {
     std::vector<std::string> names;
     HKEY key = nullptr;

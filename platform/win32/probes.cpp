@@ -133,10 +133,80 @@ PrinterList InstalledPrinters() {
 }
 
 bool SamePathText(std::string_view a, std::string_view b) {
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+    // Ordinal, ignoring case as the file system does (its upcase table), on
+    // the names' UTF-16 forms: no locale's rules, so "i" and "I" match in a
+    // Turkish locale too and no two different names compare equal by
+    // linguistic folding.
+    const std::u16string wideA = AnsiToUtf16(a);
+    const std::u16string wideB = AnsiToUtf16(b);
+    return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(wideA.data()), static_cast<int>(wideA.size()),
+                                reinterpret_cast<const wchar_t*>(wideB.data()), static_cast<int>(wideB.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 bool StartsWindowsPrograms() { return true; }
+
+namespace {
+
+// The machine numbers of a PE header (IMAGE_FILE_MACHINE_*).
+constexpr USHORT kMachineI386 = 0x014C;
+constexpr USHORT kMachineArmNt = 0x01C4;
+constexpr USHORT kMachineIa64 = 0x0200;
+constexpr USHORT kMachineAmd64 = 0x8664;
+constexpr USHORT kMachineArm64 = 0xAA64;
+
+// This machine's own processor. IsWow64Process2 (Windows 10 1511 and later)
+// tells it also to a 32-bit process on ARM64, where GetNativeSystemInfo
+// gives the emulated x86; both are looked up at run time.
+USHORT NativeMachine() {
+    using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (const auto isWow64Process2 = reinterpret_cast<IsWow64Process2Fn>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process2")))) {
+        USHORT process = 0;
+        USHORT native = 0;
+        if (isWow64Process2(GetCurrentProcess(), &process, &native) && native != 0) return native;
+    }
+    SYSTEM_INFO info{};
+    GetNativeSystemInfo(&info);
+    switch (info.wProcessorArchitecture) {
+    case PROCESSOR_ARCHITECTURE_AMD64:
+        return kMachineAmd64;
+    case 12:  // PROCESSOR_ARCHITECTURE_ARM64
+        return kMachineArm64;
+    case PROCESSOR_ARCHITECTURE_ARM:
+        return kMachineArmNt;
+    case PROCESSOR_ARCHITECTURE_IA64:
+        return kMachineIa64;
+    default:
+        return kMachineI386;
+    }
+}
+
+}  // namespace
+
+MachineSupport WindowsMachineSupport(uint16_t peMachine) {
+    MachineSupport support;
+    support.native = NativeMachine();
+    // Windows 11 says for itself which machines' user programs run (x64 ones
+    // on ARM64 included): MACHINE_ATTRIBUTES UserEnabled.
+    using GetMachineTypeAttributesFn = HRESULT(WINAPI*)(USHORT, int*);
+    if (const auto attributesOf = reinterpret_cast<GetMachineTypeAttributesFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetMachineTypeAttributes")))) {
+        int attributes = 0;
+        if (SUCCEEDED(attributesOf(peMachine, &attributes))) {
+            support.runs = (attributes & 1) != 0;
+            return support;
+        }
+    }
+    const USHORT native = support.native;
+    support.runs = peMachine == native ||
+                   (peMachine == kMachineI386 &&
+                    (native == kMachineAmd64 || native == kMachineArm64 || native == kMachineIa64)) ||
+                   (peMachine == kMachineArmNt && native == kMachineArm64);
+    return support;
+}
+
+SystemError TryMayExecute(const std::string&) { return {}; }
 
 }  // namespace platform

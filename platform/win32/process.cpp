@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/windows_args.h"
 
 namespace platform {
 
-std::wstring WideCommandLine(std::string_view utf8);  // text.cpp
+std::wstring WideCommandLine(std::string_view utf8);                   // text.cpp
+std::string SystemErrorTextWith(uint32_t code, const std::string& insert);  // text.cpp
 
 bool UserName(std::string& name) {
     char buffer[257];  // 256 characters and the terminator
@@ -89,7 +91,10 @@ ProcessOutcome RunHidden(const std::string& commandLine, const RunOptions& optio
                                  nullptr, &startupW, &process);
     }
     if (!started) {
-        outcome.error = SystemErrorOf(GetLastError());
+        // The system's text names the program where it says "%1".
+        const DWORD error = GetLastError();
+        const std::vector<std::string> arguments = winargs::Split(commandLine);
+        outcome.error = {error, SystemErrorTextWith(error, arguments.empty() ? std::string() : arguments.front())};
         if (job) CloseHandle(job);
         outcome.ended = std::chrono::system_clock::now();
         return outcome;

@@ -88,12 +88,18 @@ std::string LocalTimestamp(std::chrono::system_clock::time_point when) {
 }
 
 ReportPlace ShowReport(const std::string& text, const std::string& caption, Interaction& interaction) {
-    // Redirected to a file or a pipe: there.
+    // Redirected (a file, a pipe, NUL, a serial port): there. Only a console
+    // answers GetConsoleMode; GetFileType says "character device" for NUL
+    // and a serial port as for a console. A handle that is no file at all (a
+    // GUI program may be handed a stale console handle) counts as none.
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    const DWORD type = out != nullptr && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
-    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
-        WriteStdout(text);
-        return ReportPlace::StandardOutput;
+    DWORD mode = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE && !GetConsoleMode(out, &mode)) {
+        SetLastError(NO_ERROR);
+        if (GetFileType(out) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR) {
+            WriteStdout(text);
+            return ReportPlace::StandardOutput;
+        }
     }
     // Started from a console (cmd.exe, PowerShell): on that console. Wine
     // answers access-denied when the process already has that console.

@@ -22,6 +22,28 @@ std::string SystemErrorText(uint32_t code) {
     return text;
 }
 
+// The system's text for `code` with `insert` in place of its %1 (Windows'
+// "%1 is not a valid Win32 application." names the program). A text with
+// other inserts, or with a format on its %1, keeps them as they are: the
+// system would read more arguments than there are.
+std::string SystemErrorTextWith(uint32_t code, const std::string& insert) {
+    std::string text = SystemErrorText(code);
+    if (text.find("%1") == std::string::npos || text.find("%1!") != std::string::npos) return text;
+    for (char n = '2'; n <= '9'; ++n)
+        if (text.find(std::string("%") + n) != std::string::npos) return text;
+    char* buffer = nullptr;
+    DWORD_PTR arguments[1] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0,
+                                   reinterpret_cast<va_list*>(arguments));
+    if (n > 0 && buffer) text.assign(buffer, n);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
 std::u16string AnsiToUtf16(std::string_view text) {
     if (text.empty()) return std::u16string();
     const int units =

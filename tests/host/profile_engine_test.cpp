@@ -134,6 +134,29 @@ TEST(ProfileEngineRead, OnlyTheDocumentedBlanksAreTrimmed) {
     EXPECT_EQ(GetInt("[s]\r\nk=-2147483648\r\n", "s", "k", 0), -2147483647 - 1);
 }
 
+// What a read can find, listed: headers and key lines by line number; of a
+// section written twice and a key written twice, the first.
+TEST(ProfileEngineList, HeadersKeysAndWhatAReadFinds) {
+    const std::string file = "k0=before\r\n[S]\r\n; Printer=comment\r\n \"Printer\" = a\r\nno equals\r\n"
+                             "printer=b\r\n[T]\r\nx=1\r\n[s]\r\nLate=c\r\n";
+    std::string listed;
+    for (const profile::ListedLine& line : profile::ListLines(file))
+        listed += std::to_string(line.number) + (line.header ? "[" + line.section + "] " : " " + line.key + " ");
+    EXPECT_EQ(listed, "2[S] 4 \"Printer\" 6 printer 7[T] 8 x 9[s] 10 Late ");
+    EXPECT_EQ(profile::KeysOf(file, "s"), (std::vector<std::string>{"\"Printer\"", "printer"}));
+    EXPECT_EQ(GetString(file, "S", "printer", "", kBuffer), "b");  // the first "printer" line
+    EXPECT_EQ(GetString(file, "S", "Late", "<none>", kBuffer), "<none>");
+    const std::string utf16("\xFF\xFE[\0S\0]\0\n\0k\0=\0\n\0", 16);
+    EXPECT_EQ(profile::KeysOf(utf16, "S"), (std::vector<std::string>{"k"}));
+}
+
+TEST(ProfileEngineRead, WholeNumbers) {
+    for (const char* whole : {"12", " -5", "+7", "0x10", "2147483647", "-2147483648"})
+        EXPECT_TRUE(profile::IsWholeInt(whole)) << whole;
+    for (const char* other : {"", "abc", "12abc", "0x", "2147483648", "4294967296", "1 2", "0X1f"})
+        EXPECT_FALSE(profile::IsWholeInt(other)) << other;
+}
+
 TEST(ProfileEngineLarge, ManySectionsAndKeys) {
     // 400 sections of 20 keys: reads find the right one, a write changes one line.
     std::string file = "; settings\r\n";

@@ -434,6 +434,9 @@ TEST_F(FormModel, PolicyLocksSettings) {
     EXPECT_EQ(form.templatesFolder, "C:\\Labels");
     EXPECT_EQ(form.locked, (std::set<std::string>{"ApiProxyExe", "CopiesType", "Printer"}));
     EXPECT_EQ(ReadSettingInt(app_, "settings", "CopiesType", 9), 2);  // in job mode too
+    // Only the keys of the table of [Settings] keys can be locked.
+    policy.SetText("NoSuchKey", "x");
+    EXPECT_EQ(PolicyFor("Settings", "NoSuchKey"), std::nullopt);
 
     PlainControls controls;
     ui::AddComboItems(controls);

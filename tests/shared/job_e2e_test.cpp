@@ -16,10 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/health_check.h"
+#include "app/vantor_app.h"
 #include "launch/printer.h"
 #include "platform/platform.h"
 #include "support/job_fixture.h"
 #include "support/connector_install.h"
+#include "support/policy.h"
 #include "ui/host_config.h"
 
 namespace {
@@ -629,6 +632,21 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     return files;
 }
 
+// The label program's file with the header of a program for a processor
+// this machine does not run: an ARM64 Windows program (Win32), or an ELF
+// program for another machine than the connector's (host).
+std::string ForeignProgram(const std::string& ownProgram) {
+    std::string bytes = testsupport::ReadFileBytes(ownProgram);
+#ifdef _WIN32
+    const std::size_t pe = static_cast<unsigned char>(bytes[0x3C]) | static_cast<unsigned char>(bytes[0x3D]) << 8;
+    bytes[pe + 4] = '\x64', bytes[pe + 5] = '\xAA';
+#else
+    const bool arm64 = bytes[18] == '\xB7';
+    bytes[18] = arm64 ? '\x3E' : '\xB7', bytes[19] = '\0';  // x86-64 or ARM64
+#endif
+    return bytes;
+}
+
 TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
     namespace fs = std::filesystem;
     const std::string sep(1, platform::PathSeparator());
@@ -641,56 +659,120 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
     std::string printer;  // a printer the system lists, where a test can add one
 #ifdef _WIN32
     // Wine lists a key under Print\Printers with a Name value as an installed
-    // printer (docs/toolchain-notes.md).
-    const std::string printerKey = "\"HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\Vantor Check\"";
-    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Name /d \"Vantor Check\" /f").exitCode, 0u);
-    ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKey + " /v Port /d FILE: /f").exitCode, 0u);
+    // printer (docs/toolchain-notes.md); the second stands for one a
+    // terminal-server client brought into its session.
+    std::vector<std::string> printerKeys;
+    for (const char* name : {"Vantor Check", "Vantor Dock (redirected 2)"}) {
+        printerKeys.push_back("\"HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\" + std::string(name) + "\"");
+        ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKeys.back() + " /v Name /d \"" + name + "\" /f").exitCode, 0u);
+        ASSERT_EQ(testsupport::RunProgram("reg.exe add " + printerKeys.back() + " /v Port /d FILE: /f").exitCode, 0u);
+    }
     printer = "Printer=vantor check\r\n";  // names are compared without regard to case
 #endif
     const bool printersKnown = platform::InstalledPrinters().known;
+    // Data files: UTF-16 without its mark, a line with more fields than a
+    // label takes, a folder where the file should be.
+    std::string utf16;
+    for (char c : std::string("A1\tA2\t2\r\nB1\tB2\t1\r\n")) utf16 += std::string(1, c) + '\0';
+    testsupport::WriteFileBytes(install_.File("utf16.txt"), utf16);
+    std::string wide = "a\tb\t1\r\n";
+    for (int i = 1; i <= 25; ++i) wide += "f" + std::to_string(i) + (i < 25 ? "\t" : "\r\n");
+    testsupport::WriteFileBytes(install_.File("wide.txt"), wide);
+    fs::create_directory(install_.File("folder.txt"));
     struct Case {
         const char* fault;
         std::string settings;    // [Settings] lines after TemplatesFolder
         std::string hostEntry;   // Labels/Application
-        const char* tokens;
-        const char* expected;    // the finding's start, "" for a clean installation
-        std::string named;       // what it must name
+        std::string tokens;
+        // Findings that must be there: each line's start and what it must name.
+        std::vector<std::pair<std::string, std::string>> expected;  // none: a clean installation
     };
     const std::string ok = "TemplatesFolder=" + install_.File("templates") + "\r\nJournalFile=journal.log\r\n";
-    const std::vector<Case> cases = {
-        {"clean installation", ok + printer, install_.Exe(), "/F=Shelf", "", ""},
-        {"missing label program", ok, install_.Exe(), "/F=Shelf", "FAIL label-program: ", install_.Folder() + "Tarvel.exe"},
+    const std::string notInstalled = printersKnown ? "FAIL printer: " : "WARN printer: ";
+    std::vector<Case> cases = {
+        {"clean installation", ok + printer, install_.Exe(), "/F=Shelf", {}},
+        {"missing label program", ok, install_.Exe(), "/F=Shelf", {{"FAIL label-program: ", install_.Folder() + "Tarvel.exe"}}},
         {"missing templates folder", "TemplatesFolder=" + install_.File("gone") + "\r\n", install_.Exe(), "",
-         "FAIL templates-folder: ", "[Settings] TemplatesFolder"},
-        {"missing template", ok, install_.Exe(), "/F=C:\\Labels\\Crate.tvl", "FAIL template: ", "Crate.tvl"},
+         {{"FAIL templates-folder: ", "[Settings] TemplatesFolder"}}},
+        {"missing template", ok, install_.Exe(), "/F=C:\\Labels\\Crate.tvl", {{"FAIL template: ", "Crate.tvl"}}},
         {"printer not installed", ok + "Printer=No Such Printer\r\n", install_.Exe(), "",
-         printersKnown ? "FAIL printer: " : "WARN printer: ", "\"No Such Printer\" ([Settings] Printer)"},
-        {"unwritable settings file", ok, install_.Exe(), "", "FAIL settings-file: ", "not written by this user"},
-        {"host entry for another folder", ok, elsewhere, "", "FAIL host-registration: ", "names " + elsewhere},
+         {{notInstalled, "\"No Such Printer\" ([Settings] Printer)"}}},
+        {"unwritable settings file", ok, install_.Exe(), "", {{"FAIL settings-file: ", "not written by this user"}}},
+        {"host entry for another folder", ok, elsewhere, "", {{"FAIL host-registration: ", "names " + elsewhere}}},
         {"unwritable journal folder", "JournalFile=" + install_.File("gone") + sep + "journal.log\r\n", install_.Exe(), "",
-         "FAIL journal: ", "[Settings] JournalFile"},
+         {{"FAIL journal: ", "[Settings] JournalFile"}}},
+        {"values that do not mean what was written", ok + "CopiesType=7\r\nRunTimeoutSeconds=-5\r\nExitStatus=yes\r\n",
+         install_.Exe(), "",
+         {{"WARN value: ", "[Settings] CopiesType is \"7\""},
+          {"WARN value: ", "takes it as 0 (Automatic Detection). Accepted values: 0 (Automatic Detection), 1 "},
+          {"WARN value: ", "[Settings] RunTimeoutSeconds is \"-5\""},
+          {"WARN value: ", "[Settings] ExitStatus is \"yes\""}}},
+        {"a key written twice, a data file in UTF-16 without its mark", ok + "TemplatesFolder=elsewhere\r\n",
+         install_.Exe(), "/D=" + Quoted(install_.File("utf16.txt")),
+         {{"WARN settings-file: ", "[Settings] TemplatesFolder is written twice"},
+          {"WARN settings-file: ", "lines 2 and 4: line 2 counts"},
+          {"WARN data-file: ", install_.File("utf16.txt") + " looks like UTF-16 text without its byte-order mark"}}},
+        {"a data line with more fields than a label takes", ok, install_.Exe(), "/D=" + Quoted(install_.File("wide.txt")),
+         {{"WARN data-file: ", "line 2 of " + install_.File("wide.txt") + " has 25 fields: fields 22 to 24 never reach"}}},
+        {"a label program for another processor", ok, install_.Exe(), "",
+#ifdef _WIN32
+         {{"FAIL label-program: ", "is a Windows program built for ARM64 processors, and this machine ("}}},
+#else
+         {{"FAIL label-program: ", "is an ELF program for "}}},
+#endif
+        {"a policy's printer not installed, a folder for a data file", ok, install_.Exe(),
+         "/D=" + Quoted(install_.File("folder.txt")),
+         {{notInstalled, "\"No Such Printer\" (policy "},
+          {notInstalled, printersKnown ? "correct the policy " : "cannot be looked up"},
+          {"FAIL data-file: ", install_.File("folder.txt") + " is a folder, not a file."},
+          {"FAIL data-file: ", "the path it passes with /D="}}},
     };
+#ifdef _WIN32
+    cases.push_back({"a printer of one terminal-server session", ok + "Printer=Vantor Dock (redirected 5)\r\n",
+                     install_.Exe(), "", {{"WARN printer: ", "installed here only as \"Vantor Dock (redirected 2)\""}}});
+#endif
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         const std::string fault = c.fault;
         if (fault == "missing label program") fs::remove(install_.File("Tarvel.exe"));
+        if (fault == "a label program for another processor")
+            testsupport::WriteFileBytes(install_.File("Tarvel.exe"), ForeignProgram(install_.File("Tarvel.exe")));
         testsupport::WriteFileBytes(ui::kHostConfigFile, "[Labels]\r\nApplication=" + c.hostEntry + "\r\n");
         install_.WriteIni("[Settings]\r\n" + c.settings + "[LastJob]\r\nCmdLine=earlier\r\n");
         if (fault == "unwritable settings file")
             fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         const auto before = Snapshot(install_.path());
-        const auto result = install_.RunConnector(std::string("/check ") + c.tokens);
+        testsupport::ProcessResult result;
+        if (fault.rfind("a policy", 0) == 0) {
+            // The host build's tests keep their policy file to themselves:
+            // the check runs in this process, as the connector runs it.
+            testsupport::PolicyScope policy;
+            policy.SetText("Printer", "No Such Printer");
+            testsupport::NobodyThere nobody;
+            CVantorApp app(install_.Exe(), "", nobody);
+            const auto findings = health::CheckInstallation(app, c.tokens);
+            result = {true, static_cast<uint32_t>(health::ExitCodeOf(findings)), health::ReportText(app, findings)};
+        } else {
+            result = install_.RunConnector("/check " + c.tokens);
+        }
         EXPECT_EQ(Snapshot(install_.path()), before) << "a check writes nothing";
         EXPECT_EQ(testsupport::ReadFileBytes(ui::kHostConfigFile), "[Labels]\r\nApplication=" + c.hostEntry + "\r\n");
-        std::string found;  // the expected finding's line, or every line that is not OK
-        for (const std::string& line : testsupport::LinesOf(result.output)) {
-            if (*c.expected && line.rfind(c.expected, 0) == 0) found = testsupport::UnescapeRecordValue(line);
-            if (!*c.expected && (line.rfind("WARN", 0) == 0 || line.rfind("FAIL", 0) == 0)) found += line + "\n";
+        const std::vector<std::string> lines = testsupport::LinesOf(result.output);
+        bool fails = false;
+        for (const auto& [start, named] : c.expected) {
+            fails = fails || start[0] == 'F';
+            bool found = false;
+            for (const std::string& line : lines)
+                found = found || (line.rfind(start, 0) == 0 &&
+                                  testsupport::UnescapeRecordValue(line).find(named) != std::string::npos);
+            EXPECT_TRUE(found) << start << "... " << named << "\n" << result.output;
         }
-        if (*c.expected) {
-            EXPECT_NE(found.find(c.named), std::string::npos) << result.output;
-            EXPECT_EQ(result.exitCode, c.expected[0] == 'F' ? 21u : 20u) << result.output;
+        if (!c.expected.empty()) {
+            EXPECT_EQ(result.exitCode, fails ? 21u : 20u) << result.output;
         } else {
+            std::string found;  // every line that is not OK
+            for (const std::string& line : lines)
+                if (line.rfind("WARN", 0) == 0 || line.rfind("FAIL", 0) == 0) found += line + "\n";
             EXPECT_EQ(found, "") << result.output;
             EXPECT_EQ(result.exitCode, 0u) << result.output;
 #ifdef _WIN32
@@ -700,11 +782,26 @@ TEST_F(JobTest, HealthCheckFindsEachFaultWithItsSetting) {
                       std::string::npos) << result.output;
 #endif
         }
+        if (fault == "a label program for another processor") {
+            // The job fails to start it, and its journal says so in the
+            // system's words, the program named where the text has "%1".
+            std::remove(install_.File("journal.log").c_str());
+            (void)install_.RunConnector("/F=Shelf /D=" + Quoted(install_.File("wide.txt")));
+            const std::vector<JournalRecord> journal = testsupport::ReadJournal(install_.File("journal.log"));
+            ASSERT_GE(journal.size(), 2u);
+            EXPECT_EQ(journal[1].fields.at("outcome"), "not-started");
+            const std::string error = journal[1].fields.at("error");
+            EXPECT_EQ(error.find("%1"), std::string::npos) << error;
+#ifdef _WIN32
+            EXPECT_NE(error.find(install_.Folder() + "Tarvel.exe"), std::string::npos) << error;
+#endif
+        }
         fs::permissions(fs::path(install_.Ini()), fs::perms::owner_read | fs::perms::owner_write);
-        if (fault == "missing label program") install_.InstallRunner("Tarvel.exe");
+        if (fault == "missing label program" || fault == "a label program for another processor")
+            install_.InstallRunner("Tarvel.exe");
     }
 #ifdef _WIN32
-    (void)testsupport::RunProgram("reg.exe delete " + printerKey + " /f");
+    for (const std::string& key : printerKeys) (void)testsupport::RunProgram("reg.exe delete " + key + " /f");
 #endif
     if (hadHostFile) testsupport::WriteFileBytes(ui::kHostConfigFile, hostBytes);
     else std::remove(ui::kHostConfigFile);

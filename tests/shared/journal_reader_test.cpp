@@ -7,6 +7,7 @@
 
 #include "job/journal_reader.h"
 #include "ui/jobs_view.h"
+#include "ui/what_to_do.h"
 
 namespace {
 
@@ -108,6 +109,11 @@ TEST(JournalReader, ReadsWhatTheWriterWrites) {
          "[Shelf nothing printed 2/1]\n"
          "journal.log:1:foreign\njournal.log:3:torn\njournal.log:4:foreign\njournal.log:5:foreign\n"
          "journal.log:6:foreign\njournal.log:7:over-long\njournal.log:11:torn\n"},
+        {"a note without a system error gives what was found", "",
+         Rec(kT1, "7", kStart) +
+             Rec(kT1, "7", "note\tabout=data-without-mark\tdetail=C:\\job.txt looks like UTF-16%0D") +
+             Rec(kT1, "7", "job-end\tlines=2\tfailed=0\tms=1"),
+         "[Shelf all printed 2/0] {data-without-mark: C:\\job.txt looks like UTF-16\r}\n"},
         {"CR LF line ends of a hand-edited copy", "",
          Rec(kT1, "7", kStart + "\r") + Rec(kT1, "7", "job-end\tlines=0\tfailed=0\tms=1\r"),
          "[Shelf nothing printed 0/0]\n"},
@@ -139,10 +145,54 @@ TEST(JournalReader, FilterCommandAndCopyText) {
               "Command line: /F=Shelf /D=job.txt\r\n"
               "\r\nLine 1, label-program: exited, exit code 0, 5 ms\r\n  \"T.exe\" a\r\n");
 
+    // A failed run says what to do, in the text and for the window.
+    EXPECT_NE(ui::JobText(book.jobs[1]).find("\"T.exe\" b\r\n  What to do: Tarvel reported a problem with this "
+                                             "label (exit code 3): run its command line by hand"),
+              std::string::npos)
+        << ui::JobText(book.jobs[1]);
+    EXPECT_EQ(ui::RunWhatToDo(book.jobs[0].runs[0]), "");
+
     for (const char* yes : {"/JOBS", "/jobs", "a /Jobs b", "\"x y\" /JOBS"})
         EXPECT_TRUE(journal::IsJobsCommand(yes)) << yes;
     for (const char* no : {"", "/JOBS2", "x/JOBS", "\"/JOBS\"", "\"a /JOBS b\"", "/JOB"})
         EXPECT_FALSE(journal::IsJobsCommand(no)) << no;
+}
+
+// What to do after a run, from what the journal recorded of it.
+TEST(JournalReader, WhatToDoAfterARun) {
+    using journal::RunOutcome;
+    struct Case {
+        const char* runner;
+        RunOutcome outcome;
+        std::int64_t exit;  // -1: none recorded
+        const char* error;
+        bool windows;
+        const char* expected;  // a part of the advice; "" for none
+    };
+    const std::vector<Case> cases = {
+        {"label-program", RunOutcome::Exited, 0, "", true, ""},
+        {"label-program", RunOutcome::Cancelled, -1, "", true, ""},
+        {"label-program", RunOutcome::Exited, 3, "", true, "Tarvel reported a problem with this label (exit code 3)"},
+        {"label-program", RunOutcome::Exited, 0xC0000135, "", true, "ended abnormally (exit code 0xC0000135, a Windows status"},
+        {"api-proxy", RunOutcome::Exited, 4, "", false, "The API proxy reported a problem (exit code 4)"},
+        {"label-program", RunOutcome::TimedOut, -1, "", true, "waits on a window of its own"},
+        {"bartender", RunOutcome::NotStarted, -1, "2 The system cannot find the file specified.", true,
+         "Bartender was not found where [Settings] BartenderExePath says"},
+        {"label-program", RunOutcome::NotStarted, -1, "193 Bad EXE format for C:\\T\\Tarvel.exe.", true,
+         "not a program this machine can start"},
+        {"label-program", RunOutcome::NotStarted, -1, "8 Exec format error", false, "not a program this machine can start"},
+        {"api-proxy", RunOutcome::NotStarted, -1, "5 Access denied.", true, "may not start the API proxy"},
+        {"api-proxy", RunOutcome::NotStarted, -1, "its record did not reach the settings file", true,
+         "did not start it, for the reason given"},
+        {"label-program", RunOutcome::EndUnknown, -1, "6 The handle is invalid.", true, "may or may not have printed"},
+    };
+    for (const Case& c : cases) {
+        const std::string advice = ui::RunWhatToDo(c.runner, c.outcome, c.exit >= 0, c.exit, c.error, c.windows);
+        if (*c.expected == '\0')
+            EXPECT_EQ(advice, "") << c.runner << " " << c.error;
+        else
+            EXPECT_NE(advice.find(c.expected), std::string::npos) << advice;
+    }
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 
 #include "app/health_check.h"
 #include "launch/launch.h"
+#include "launch/printer_match.h"
 #include "launch/printer.h"
 #include "launch/product_run.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -125,6 +127,21 @@ TEST(FolderOf, CutAfterTheLastSeparator) {
     EXPECT_EQ(launch::FolderOf("C:\\\x95\\v.exe", '\\', NoLeadBytes), "C:\\\x95\\");
 }
 
+// A terminal server's printers of one session, by the session part of their names.
+TEST(PrinterMatch, SessionPartOfARedirectedPrinter) {
+    EXPECT_EQ(launch::WithoutSessionPart("Zebra Dock (redirected 12)"), "Zebra Dock");
+    EXPECT_EQ(launch::WithoutSessionPart("Zebra Dock (from CLIENT01) in session 3"), "Zebra Dock");
+    for (const char* kept : {"Zebra Dock", "Zebra (redirected)", "Zebra (redirected x)", " (redirected 2)"})
+        EXPECT_EQ(launch::WithoutSessionPart(kept), kept);
+    const std::vector<std::string> listed = {"Office", "Zebra Dock (redirected 2)"};
+    // Windows compares the names without regard to case; the host build exactly.
+    EXPECT_EQ(launch::MatchPrinter(listed, "OFFICE").kind,
+              platform::StartsWindowsPrograms() ? launch::PrinterMatch::Kind::Installed : launch::PrinterMatch::Kind::Missing);
+    EXPECT_EQ(launch::MatchPrinter(listed, "Zebra Dock (redirected 5)").listed, "Zebra Dock (redirected 2)");
+    EXPECT_EQ(launch::MatchPrinter(listed, "Zebra Dock").kind, launch::PrinterMatch::Kind::Redirected);
+    EXPECT_EQ(launch::MatchPrinter(listed, "Office (redirected 2)").kind, launch::PrinterMatch::Kind::Missing);
+}
+
 // What the health check reads from a runner's command line and its first bytes.
 TEST(HealthCheckProgram, CommandLineAndFormat) {
     EXPECT_EQ(health::ProgramOfCommandLine("\"C:\\Program Files\\Bt\\bartend.exe\" /AF"), "C:\\Program Files\\Bt\\bartend.exe");
@@ -140,6 +157,13 @@ TEST(HealthCheckProgram, CommandLineAndFormat) {
         bytes[0x98] = static_cast<char>(magic & 0xFF), bytes[0x99] = static_cast<char>(magic >> 8);
         return bytes;
     };
+    // An ELF header: class (1: 32-bit, 2: 64-bit), byte order (2: big-endian), e_machine at 18.
+    auto elf = [](char elfClass, char order, unsigned machine) {
+        std::string bytes = std::string("\x7F" "ELF", 4) + elfClass + order + std::string(14, '\0');
+        bytes[order == 2 ? 19 : 18] = static_cast<char>(machine & 0xFF);
+        bytes[order == 2 ? 18 : 19] = static_cast<char>(machine >> 8);
+        return bytes;
+    };
     struct Case {
         std::string head;
         bool windows;
@@ -149,9 +173,13 @@ TEST(HealthCheckProgram, CommandLineAndFormat) {
     const std::vector<Case> cases = {
         {image(0x14C, 0x10B), true, 32, "Windows program (32-bit, x86)"},
         {image(0x8664, 0x20B), true, 64, "Windows program (64-bit, x64)"},
+        {image(0xAA64, 0x20B), true, 64, "Windows program (64-bit, ARM64)"},
         {image(0x8664, 0x20B).substr(0, 0x90), false, 0, "DOS program, not a Windows one"},  // cut short
         {"MZ", false, 0, "DOS program, not a Windows one"},
-        {"\x7F" "ELF\x01", false, 0, "ELF program"},
+        {"\x7F" "ELF\x01", false, 0, "ELF program"},  // too short to name its machine
+        {elf(2, 1, 62), false, 64, "ELF program (64-bit, x86-64)"},
+        {elf(1, 1, 3), false, 32, "ELF program (32-bit, x86)"},
+        {elf(2, 2, 22), false, 64, "ELF program (64-bit, IBM Z)"},  // big-endian
         {"#!/bin/sh\n", false, 0, "script"},
         {"", false, 0, "unknown format"},
     };
@@ -161,6 +189,9 @@ TEST(HealthCheckProgram, CommandLineAndFormat) {
         EXPECT_EQ(format.bits, c.bits) << c.name;
         EXPECT_EQ(format.name, c.name);
     }
+    // A script names its interpreter; the machine is kept for the check.
+    EXPECT_EQ(health::ProgramFormatOf("#! /usr/bin/env python3\n").interpreter, "/usr/bin/env");
+    EXPECT_EQ(health::ProgramFormatOf(image(0xAA64, 0x20B)).machine, 0xAA64);
 }
 
 }  // namespace

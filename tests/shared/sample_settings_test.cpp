@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "settings/catalogue.h"
+#include "settings/settings_table.h"
 #include "support/build_paths.h"
 #include "support/temp_dir.h"
 
@@ -71,15 +72,34 @@ TEST(PolicyTemplate, NamesEverySettingsKeyAndItsTexts) {
         testsupport::NativePath(testsupport::SourceDir() + "/packaging/vantor.admx"));
     const std::string adml = testsupport::ReadFileBytes(
         testsupport::NativePath(testsupport::SourceDir() + "/packaging/en-US/vantor.adml"));
-    for (const char* name : {key::kPrinter, key::kMsgBoxDebug, key::kCopiesType, key::kRunApiType,
-                             key::kTemplatesFolder, key::kApiProxyExe, key::kBartenderExePath,
-                             key::kJournalFile, key::kJournalMaxKB, key::kRunTimeoutSeconds, key::kExitStatus})
-        EXPECT_NE(admx.find(std::string("valueName=\"") + name + "\""), std::string::npos) << name;
+    for (const settings::KeyRow& row : settings::SettingsKeys()) {
+        if (!row.lockable) continue;
+        EXPECT_NE(admx.find(std::string("valueName=\"") + row.name + "\""), std::string::npos) << row.name;
+    }
     EXPECT_NE(admx.find("key=\"SOFTWARE\\Policies\\Vantor\""), std::string::npos);
     for (const std::string& id : ReferencesIn(admx, "string"))
         EXPECT_NE(adml.find("<string id=\"" + id + "\">"), std::string::npos) << id;
     for (const std::string& id : ReferencesIn(admx, "presentation"))
         EXPECT_NE(adml.find("<presentation id=\"" + id + "\">"), std::string::npos) << id;
+}
+
+// The guide follows the table of keys: each integer key has a row in its
+// table of accepted values, and each key a policy may lock is named in its
+// section on policy.
+TEST(AdminGuide, NamesEverySettingsKey) {
+    const std::string guide = testsupport::ReadFileBytes(
+        testsupport::NativePath(testsupport::SourceDir() + "/docs/admin-guide.md"));
+    const std::size_t policySection = guide.find("## 10. Locked settings");
+    ASSERT_NE(policySection, std::string::npos);
+    for (const settings::KeyRow& row : settings::SettingsKeys()) {
+        const std::string name = std::string("`") + row.name + "`";
+        if (row.kind == settings::Kind::Integer) {
+            EXPECT_NE(guide.find("| " + name + " | "), std::string::npos) << row.name;
+        }
+        if (row.lockable) {
+            EXPECT_NE(guide.find(name, policySection), std::string::npos) << row.name;
+        }
+    }
 }
 
 }  // namespace

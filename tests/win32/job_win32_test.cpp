@@ -54,6 +54,35 @@ TEST(RunnerWin32, JobWithoutStandardHandles) {
                                    Quoted(install.Folder() + "Box.tvl") + " /p /fm Param1 \"\"");
 }
 
+// A report sent to the null device (vantor.exe /CHECK >NUL, or to a serial
+// port) goes there: neither onto a console nor into a box that waits for a
+// click. Both are character devices to GetFileType; only a console answers
+// GetConsoleMode.
+TEST(RunnerWin32, CheckReportToTheNullDeviceGoesThere) {
+    ConnectorInstall install;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(nul, INVALID_HANDLE_VALUE);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    std::string line = Quoted(install.Exe()) + " /CHECK";
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(nul);
+    std::vector<std::string> boxes;
+    for (int waited = 0; WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT && waited < 300; ++waited)
+        for (const std::string& caption : testsupport::CancelDialogsOf(process.dwProcessId)) boxes.push_back(caption);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_NE(code, STILL_ACTIVE);
+}
+
 // A policy set with reg.exe holds instead of the settings file, in a job.
 TEST(RunnerWin32, PolicyValuesHoldInAJob) {
     ConnectorInstall install;

@@ -138,7 +138,12 @@ TEST(JobsWindow, ShowsTheJournalOfRealJobsCopiesAndRunsALineAgain) {
         EXPECT_NE(copied.find(part), std::string::npos) << part << "\n" << copied;
 
     // Run line 2 again: asked first, then started once with its command line.
+    // The selected failed run says what to do; a run that printed, nothing.
+    ASSERT_TRUE(uiauto::SelectListRow(lines, 0));
+    EXPECT_EQ(uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO), "");
     ASSERT_TRUE(uiauto::SelectListRow(lines, 1));
+    EXPECT_EQ(uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO).rfind("What to do: Tarvel reported a problem with this label (exit code 3)", 0), 0u)
+        << uiauto::ItemText(window, IDC_JOBS_WHAT_TO_DO);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_JOBS_RUN_AGAIN)));
     uiauto::PostClick(window, IDC_JOBS_RUN_AGAIN);
     HWND question = uiauto::WaitForDialog(process.dwProcessId, testsupport::kConfigCaption,

@@ -230,6 +230,9 @@ private:
 
     void UpdateButtons() {
         const journal::Run* run = SelectedRun();
+        const journal::Job* job = SelectedJob();
+        const std::string advice = run != nullptr ? ui::RunWhatToDo(*run) : job != nullptr ? ui::JobWhatToDo(*job) : std::string();
+        SetDlgItemTextW(hwnd_, IDC_JOBS_WHAT_TO_DO, Wide(advice.empty() ? advice : "What to do: " + advice).c_str());
         EnableWindow(Item(IDC_JOBS_COPY), SelectedJob() != nullptr);
         EnableWindow(Item(IDC_JOBS_RUN_AGAIN), run != nullptr && run->CanRunAgain());
     }
