@@ -49,6 +49,7 @@ bool CVantorApp::InitInstance() {
 }
 
 void CVantorApp::RunPrintJob(const std::string& commandLine) {
+    platform::LimitWaitsForOthers(kJobWaitBudget);
     if (ReadSettingInt(*this, section::kSettings, key::kMsgBoxDebug, defaults::kInt) ==
         msgboxdebug::kShowDebugBox) {
         Interaction().ShowMessage(commandLine, kDebugCaption);
@@ -92,6 +93,7 @@ void CVantorApp::RunDryRun(const std::string& commandLine) {
         (void)platform::ShowReport(header, kProductCaption, Interaction());
         return;
     }
+    platform::LimitWaitsForOthers(kJobWaitBudget);
     JobPlan plan(std::move(header));
     SetPlanning(true);
     SetEvents(&plan);

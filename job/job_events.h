@@ -54,14 +54,17 @@ struct JobEnd {
 
 // Something the job could not do as it should, though it went on: a record
 // that did not reach the settings file, settings writers of other logon
-// sessions that do not take turns with this job, or a data file that looks
-// like UTF-16 written without its byte-order mark.
+// sessions that do not take turns with this job, a data file that looks
+// like UTF-16 written without its byte-order mark, or its time for waiting
+// on other processes used up.
 struct JobNote {
     std::chrono::system_clock::time_point when;
-    std::string about;           // "settings-unsaved", "turn-per-session" or "data-without-mark"
-    std::string keys;            // settings-unsaved: "<section>/<first key>", and "..." for more
+    std::string about;  // "settings-unsaved", "turn-per-session", "data-without-mark" or "waits-spent"
+    std::string keys;   // settings-unsaved: "<section>/<first key>", and "..." for more
     platform::SystemError error;  // the system's error (none for data-without-mark)
-    std::string detail;           // without a system error: what was found and what to do
+    // Without a system error: what was found and what to do; waits-spent:
+    // what was held, and by whom when known.
+    std::string detail;
 };
 
 class JobEvents {

@@ -10,6 +10,7 @@
 #include "platform/framework.h"
 #include "platform/text.h"
 #include "settings/catalogue.h"
+#include "settings/job_record.h"
 #include "settings/store.h"
 
 namespace {
@@ -51,6 +52,17 @@ void WriteLastJob(const CAppBase& app, UnsavedRecords& unsaved, const std::strin
     unsaved.Add(WriteSettingText(app, section::kLastJob, name, value), name, false);
 }
 
+// Tells, once, that the job's time for waiting on other processes is used
+// up (platform::LimitWaitsForOthers): from then on it waits no more.
+void NoteWaitsSpent(JobEvents& events, bool& told) {
+    if (told) return;
+    const platform::WaitsSpent spent = platform::WaitsForOthersSpent();
+    if (!spent.spent) return;
+    told = true;
+    JobNote note{std::chrono::system_clock::now(), "waits-spent", "", spent.error, spent.held};
+    events.Noted(note);
+}
+
 // Where the job's outcomes go: the application's listener, or nowhere.
 JobEvents& EventsOf(const CAppBase& app) {
     static JobEvents nowhere;
@@ -87,6 +99,14 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     start.started = std::chrono::system_clock::now();
     start.commandLine = commandLine;
     UnsavedRecords unsaved;
+    // It gathers each line's record for one update and knows what did not
+    // reach the file, for the launch to see.
+    JobRecord record;
+    struct RecordOn {
+        CAppBase& app;
+        ~RecordOn() { app.SetRecord(nullptr); }
+    } recordOn{app};
+    app.SetRecord(&record);
     WriteLastJob(app, unsaved, key::kCmdLine, commandLine);
 
     std::string templateName;
@@ -131,6 +151,8 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
     // Settings writers of other logon sessions may not take turns with us.
     if (const platform::SystemError shortfall = platform::ProfileTurnShortfall(); shortfall.failed())
         events.Noted({std::chrono::system_clock::now(), "turn-per-session", "", shortfall, ""});
+    bool waitsSpentTold = false;
+    NoteWaitsSpent(events, waitsSpentTold);
 
     // A field of a line. A data file that could not be read gives empty
     // fields and says why on standard output at every field the job reads
@@ -158,12 +180,14 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
             summary.stopped = true;
             break;
         }
-        // The line's record (Param1..Param20, Copies, Copies_<line>) goes into
-        // the settings file as one update, in that order, before its launch.
-        std::vector<std::pair<std::string, std::string>> record;
+        record.StartLine();
+        // The line's record (Param1..Param20, Copies, Copies_<line>, then what
+        // its launch records) goes into the settings file as one update, in
+        // that order, before each of its runners starts (settings/job_record.h).
+        std::vector<std::pair<std::string, std::string>> lineRecord;
         for (int j = 0; j < key::kParamCount; ++j) {
             params[static_cast<std::size_t>(j)] = field(line, j + 1);
-            record.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
+            lineRecord.emplace_back(key::kParamPrefix + text::FormatInt(j + 1),
                                 params[static_cast<std::size_t>(j)]);
             if (!params[static_cast<std::size_t>(j)].empty()) lastParamIndex = j;
         }
@@ -181,16 +205,20 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
             ReadSettingInt(app, section::kSettings, key::kCopiesType, defaults::kInt), copies,
             [&] { return field(line, job::kLastField); }, [&] { return field(line, kCopiesField); });
         copies = copiesChoice.number;
-        record.emplace_back(key::kCopies, copiesChoice.text);
-        record.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
+        lineRecord.emplace_back(key::kCopies, copiesChoice.text);
+        lineRecord.emplace_back(std::string(key::kCopies) + "_" + text::FormatInt(line + 1),
                             copiesChoice.text);
-        unsaved.Add(WriteSettingTexts(app, section::kLastJob, record).error, record.front().first, true);
+        (void)WriteSettingTexts(app, section::kLastJob, lineRecord);
 
         LineDone done;
         done.line = line + 1;
         done.launch =
             launch::LaunchPrintJob(app, templateName, params, lastParamIndex, copies, commandLine,
                                    unicode ? &unicodeParams : nullptr);
+        // What no runner took to the file (the user of a cancelled print
+        // dialog), and what could not be saved.
+        (void)SaveRecord(app);
+        for (const JobRecord::Lost& lost : record.TakeLost()) unsaved.Add(lost.error, lost.firstKey, lost.more);
         // A failed or cancelled launch does not stop the job: the next line
         // is launched all the same.
         ++summary.lines;
@@ -200,8 +228,11 @@ JobSummary RunJob(CAppBase& app, const std::string& commandLine) {
         done.lastParamIndex = lastParamIndex;
         done.copiesText = copiesChoice.text;
         done.copies = copies;
+        NoteWaitsSpent(events, waitsSpentTold);
         events.LineFinished(done);
     }
+    NoteWaitsSpent(events, waitsSpentTold);
+    FlushRecord(app);
     events.JobEnded({start.started, std::chrono::system_clock::now(), summary});
     return summary;
 }

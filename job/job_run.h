@@ -1,6 +1,7 @@
 // The job run: one print job given on the command line.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -8,15 +9,21 @@
 
 class CAppBase;
 
+// How long, in all, a job process may wait for what other processes hold
+// (platform::LimitWaitsForOthers): whoever can read the settings file can
+// lock it, and no one may hold up a print job for long.
+inline constexpr std::chrono::seconds kJobWaitBudget{30};
+
 // Parses `commandLine` (the text after the program name, exactly as the host
 // passed it), records the job in LastJob and launches a runner for every
 // data line, one after another. Writes to LastJob, in order: CmdLine;
 // Template and DataFile as their tokens come; NumLines; then for every line
-// its record Param1..Param20, Copies, Copies_<line> (one update) and whatever
-// its launch records. Reports to the application's events, when it has any.
-// Before each line asks the application's watch, when it has one, whether
-// to stop: then no further line starts (the summary says so). Returns what
-// happened.
+// its record Param1..Param20, Copies, Copies_<line> and whatever its launch
+// records, which reach the file as one update before each runner starts
+// (settings/job_record.h). When it ends, its writes are made lasting.
+// Reports to the application's events, when it has any. Before each line
+// asks the application's watch, when it has one, whether to stop: then no
+// further line starts (the summary says so). Returns what happened.
 JobSummary RunJob(CAppBase& app, const std::string& commandLine);
 
 // The copies of one data line.

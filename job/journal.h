@@ -34,8 +34,11 @@
 //              settings file, with keys; turn-per-session: settings writers
 //              of other logon sessions do not take turns with this job;
 //              data-without-mark: the data file looks like UTF-16 without its
-//              byte-order mark), error (the system's code and text) or, for
-//              a note without a system error, detail (what was found)
+//              byte-order mark; waits-spent: the job waited for other
+//              processes as long as it may, and from then on waits no more),
+//              error (the system's code and text), detail (for a note without
+//              a system error, what was found; for waits-spent, what was held
+//              and by whom when known)
 // In a value, '%', tab, CR and LF are written %25, %09, %0D and %0A, so that a
 // record stays one line.
 #pragma once

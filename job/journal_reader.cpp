@@ -169,7 +169,8 @@ std::string Book::KeyOf(const Job& job) const { return Text(job.time) + " " + Te
 std::string Book::NoteText(const Note& note) const {
     std::string text = Text(note.about);
     if (!note.keys.empty()) text += " " + Text(note.keys);
-    return text + ": " + Text(note.error.empty() ? note.detail : note.error);
+    const std::string error = Text(note.error), detail = Text(note.detail);
+    return text + ": " + (error.empty() ? detail : detail.empty() ? error : error + " (" + detail + ")");
 }
 
 std::uint64_t Book::LeftOutBytes() const {

@@ -6,6 +6,7 @@
 #include "platform/framework.h"
 #include "platform/platform.h"
 #include "settings/catalogue.h"
+#include "settings/job_record.h"
 #include "settings/store.h"
 
 namespace launch {
@@ -69,6 +70,16 @@ RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string&
     outcome.unicodeCommandLine = unicodeCommandLine;
     if (app.Planning()) {
         outcome.planned = true;
+        return outcome;
+    }
+    // The record a runner may read goes to the file before it starts.
+    (void)SaveRecord(app);
+    // The API proxy reads its job from LastJob alone: with the record not in
+    // the file it would print another job's values.
+    if (runner == Runner::ApiProxy && app.Record() && app.Record()->Unsaved().failed()) {
+        outcome.refused = "the job's record did not reach " + app.ProfilePath() + " (" +
+                          app.Record()->Unsaved().text + "), and the API proxy reads its job from there";
+        outcome.process.started = outcome.process.ended = std::chrono::system_clock::now();
         return outcome;
     }
     outcome.process = platform::RunHidden(commandLine, options, unicodeCommandLine);

@@ -46,7 +46,11 @@ std::string NeutraliseForAnsiReaders(const std::string& value);
 
 // Starts `commandLine` as a hidden process and waits for its end (or the
 // time-out of `options`), from `unicodeCommandLine` when that is not empty;
-// in planning mode starts nothing and says so.
+// in planning mode starts nothing and says so. First the job's record
+// gathered so far goes to the settings file (SaveRecord): a runner finds in
+// it what was recorded before it. The API proxy is not started (`refused`
+// says why) when the job's record did not reach the file (JobRecord): it
+// reads its job from there.
 RunnerOutcome StartRunner(const CAppBase& app, Runner runner, const std::string& commandLine,
                           const platform::RunOptions& options,
                           const std::string& unicodeCommandLine = std::string());

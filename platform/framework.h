@@ -20,6 +20,9 @@
 // What a job reports as it goes (job/job_events.h); the application object
 // holds the one its jobs report to.
 class JobEvents;
+// How a job's records reach the settings file (settings/store.h); the
+// application object holds the one of the job that runs.
+class JobRecord;
 
 // Someone watching a running job who may ask it to stop (the progress
 // window, or the terminal the job was started from). The job asks before
@@ -69,6 +72,10 @@ public:
     // runners are waited for as they always were.
     JobWatch* Watch() const { return watch_; }
     void SetWatch(JobWatch* watch) { watch_ = watch; }
+    // The record of the job that runs, which the settings store tells how
+    // each write went; null outside a job.
+    JobRecord* Record() const { return record_; }
+    void SetRecord(JobRecord* record) { record_ = record; }
 
     // Planning mode: a job plans every step as it would take it, but the
     // settings store writes nothing and the launch starts nothing and asks
@@ -89,6 +96,7 @@ private:
     platform::Interaction& interaction_;
     JobEvents* events_ = nullptr;
     JobWatch* watch_ = nullptr;
+    JobRecord* record_ = nullptr;
     bool planning_ = false;
     int exitCode_ = 0;
 };

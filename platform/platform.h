@@ -78,14 +78,22 @@ void InitCommonControls(uint32_t classes);
 // rewritten in place from its first changed byte (made its new size first,
 // and re-read under the turn). The new file is flushed to the disk before it
 // replaces the old one. Our processes take turns per file, machine-wide, so
-// no write loses another's key. A file that is a link is written through to
-// the file it names.
+// no write loses another's key; a job that may wait no longer for its turn
+// (LimitWaitsForOthers) writes without it, checking the file just before the
+// replace. A file that is a link is written through to the file it names (by
+// its final path, whatever its length and characters). Another program
+// holding the file so that it can be neither replaced nor rewritten (Win32:
+// open without sharing what a write needs, or a locked range) is waited for a
+// moment.
 //
 // A write fails when the file refuses it (Win32: the read-only attribute;
 // POSIX: no write permission bit, even for root), or when a missing file
 // would have to be created in a folder that refuses it (POSIX: also for root),
-// or when the folder is missing, or when the disk is full, a quota is used
-// up or the disk fails: then the old file stays as it was, byte for byte.
+// or when the folder is missing, or when another program keeps holding it,
+// or when the disk is full, a quota is used up or the disk fails: then the
+// old file stays as it was, byte for byte (in place, where setting the size
+// reserves no space, a full disk can tear what follows the first changed
+// byte).
 
 // As GetPrivateProfileStringA with a buffer of `bufferSize` bytes: the text
 // the buffer holds after the call (at most bufferSize - 1 bytes).
@@ -115,6 +123,37 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
 // made (the per-session turn serves instead); nothing (code 0) when every
 // turn so far is machine-wide, and always on POSIX, whose locks are.
 SystemError ProfileTurnShortfall();
+
+// Waiting for other processes. Every wait for what another process holds (a
+// lock or turn on a profile file or the journal, a file another program has
+// open without sharing it) has its own bound. LimitWaitsForOthers gives this
+// process, from now on, a budget of `total` for all of them together, so that
+// whoever can read a job's files cannot hold the job up for long. Once it is
+// spent, a wait tries once and the call goes on without what it waited for
+// (a write then checks, just before its replace, that the file still holds
+// what its change was computed from). Without a call (the configuration
+// dialog's process) each wait has only its own bound.
+void LimitWaitsForOthers(std::chrono::milliseconds total);
+
+// Whether the budget of LimitWaitsForOthers is spent, and on what: `held`
+// names what was held and, where the system can tell, by whom ("the lock on
+// /srv/vantor/vantor.ini, held by process 4711 (anna)"); `error` is the
+// system's error of the last try of the wait that spent it.
+struct WaitsSpent {
+    bool spent = false;
+    std::string held;
+    SystemError error;
+};
+WaitsSpent WaitsForOthersSpent();
+
+// Makes the replaces of the profile file `path` so far lasting. Each new
+// file is flushed to the disk before it replaces the old one, so after a
+// power cut the file is whole, old or new; what a replace itself (the rename)
+// needs to outlast one is flushed here, once for many writes (a job calls it
+// when it ends): POSIX flushes the folder that holds the file; Win32 has
+// nothing to do (NTFS logs the rename in its own journal). The system's error
+// when it failed.
+SystemError ProfileFlush(const std::string& path);
 
 // One entry; whether it reached the file.
 bool ProfileWriteString(const std::string& section, const std::string& key,
@@ -335,12 +374,15 @@ inline bool RunHiddenAndWait(const std::string& commandLine, uint32_t& exitCode)
 // O_APPEND with one write(); Win32 FILE_APPEND_DATA with one WriteFile, while
 // our processes take turns on a named mutex per file (an append-only handle
 // alone is not enough under Wine). The file is opened for each record and
-// shared for reading, writing and deleting.
+// shared for reading, writing and deleting; another program holding it so
+// that it cannot be opened for appending (Win32) is waited for a moment.
 SystemError AppendRecord(const std::string& path, std::string_view record);
 
 // When the file at `path` is larger than `maxBytes`, renames it to
-// `<path>.1`, replacing an earlier one, in turn with AppendRecord. Returns
-// whether it did.
+// `<path>.1`, replacing an earlier one, in turn with AppendRecord. The size is
+// looked at first; the turn (POSIX: the file's lock) is waited for only a
+// moment, and a rotation that cannot be had soon is skipped (the next job
+// rotates). Returns whether it did.
 bool RotateIfLarger(const std::string& path, uint64_t maxBytes);
 
 // The local time of `when` with milliseconds and the offset from UTC:

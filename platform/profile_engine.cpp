@@ -200,10 +200,17 @@ struct Place {
 // its own that could hold a "[" (NextLine's extra CRs before a CRLF included).
 template <class Ch>
 std::size_t NextHeaderCandidate(View<Ch> text, std::size_t pos) {
+    // From one "[" to the next (a fast search over a long file), each
+    // checked for standing first on its line after blanks.
     while (pos < text.size()) {
-        std::size_t p = pos;
-        while (p < text.size() && (text[p] == Ch(' ') || text[p] == Ch('\t') || text[p] == Ch('\v'))) ++p;
-        if (p < text.size() && text[p] == Ch('[')) return pos;
+        const std::size_t bracket = text.find(Ch('['), pos);
+        if (bracket == View<Ch>::npos) return text.size();
+        std::size_t start = bracket;
+        while (start > pos && (text[start - 1] == Ch(' ') || text[start - 1] == Ch('\t') || text[start - 1] == Ch('\v')))
+            --start;
+        if (start == pos || text[start - 1] == Ch('\r') || text[start - 1] == Ch('\n')) return start;
+        // Inside a line: on from the next line's start.
+        std::size_t p = bracket;
         while (p < text.size() && text[p] != Ch('\r') && text[p] != Ch('\n')) ++p;
         while (p < text.size() && (text[p] == Ch('\r') || text[p] == Ch('\n'))) ++p;
         pos = p;

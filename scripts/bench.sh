@@ -19,8 +19,9 @@
 #                     take minutes; set it to 10,100,1000,10000 for the full run)
 #   BENCH_STARTUP_RUNS  one-line jobs timed for the start-up median (default 20)
 #   BENCH_WORK        host build: the folder to run the jobs in (default inside
-#                     build/bench-host; /dev/shm shows the figures without the
-#                     disk, whose rename-and-flush dominates each settings write)
+#                     build/bench-host, and then a second run of the 1000-line
+#                     job in /dev/shm, which shows the figures without the disk,
+#                     whose flush dominates each line's settings write)
 #
 # Builds: Release, without tests, in build/bench-host and build/bench-win32
 # (or build/bench-win64); the Windows build runs under Wine with its own
@@ -48,6 +49,11 @@ bench_host() {
   quietly cmake --build build/bench-host -j2 --target vantor bench_runner job_bench
   build/bench-host/bench/job_bench --sizes "$HOST_SIZES" --startup-runs "$STARTUP_RUNS" --memory-mb 10 \
     "${WORK_ARGS[@]}"
+  # The same job with its folder in memory: what the disk's flushes cost.
+  if [ -z "${BENCH_WORK:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    echo
+    build/bench-host/bench/job_bench --sizes 1000 --work /dev/shm --throughput-only
+  fi
 }
 
 bench_win32() {

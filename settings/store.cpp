@@ -4,6 +4,7 @@
 #include "platform/profile_engine.h"
 #include "platform/text.h"
 #include "settings/catalogue.h"
+#include "settings/job_record.h"
 #include "settings/settings_table.h"
 
 std::string ModulePathWithExtension(const CAppBase& app, const std::string& extension) {
@@ -47,8 +48,7 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
 
 platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
                                        const std::string& key, const std::string& value) {
-    if (app.Planning()) return {};
-    return WriteProfileText(app.ProfilePath(), section, key, value);
+    return WriteSettingTexts(app, section, {{key, value}}).error;
 }
 
 SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
@@ -57,7 +57,13 @@ SaveResult WriteSettingTexts(const CAppBase& app, const std::string& section,
     std::vector<platform::ProfileEntry> entries;
     for (const auto& [key, value] : values)
         entries.push_back({StoredText(section), StoredText(key), StoredText(value)});
+    JobRecord* record = app.Record();
+    if (record && record->Gathering()) {
+        for (platform::ProfileEntry& entry : entries) record->Add(std::move(entry));
+        return {};
+    }
     const platform::SystemError error = platform::ProfileWrite(app.ProfilePath(), entries);
+    if (record) record->Saved(error);
     SaveResult result;
     if (error.failed()) {
         result.saved = false;

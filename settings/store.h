@@ -55,7 +55,10 @@ int ReadSettingInt(const CAppBase& app, const std::string& section, const std::s
 // One value, as StoredText. Returns the system's error when it failed; a job
 // goes on all the same (it must never stop or wait because its record could
 // not be kept) and says so in its journal. In planning mode (a dry run) this
-// and WriteSettingTexts write nothing.
+// and WriteSettingTexts write nothing. While a job gathers a data line's
+// record (settings/job_record.h), this and WriteSettingTexts add to it
+// instead, and the record is written as one update before the line's next
+// runner starts.
 platform::SystemError WriteSettingText(const CAppBase& app, const std::string& section,
                                        const std::string& key, const std::string& value);
 

@@ -7,9 +7,14 @@
 // write (the administrator's policy file) is read without a lock, so that no
 // one who can merely read it can hold up a job by locking it.
 //
-// Every lock is waited for a bounded time (kLockWait), as the Win32 turn is:
+// Every lock is waited for a bounded time (LockWait), as the Win32 turn is:
 // anyone who can read the file or its folder can take a lock on it, and a
 // print job must not wait for them. After that the call goes on without it.
+// A job also has a budget for all its waits together (platform/waits.h);
+// once it is spent, a lock is tried once. A write that goes on without the
+// folder's lock checks, just before its rename, that the file still holds
+// what its change was computed from, and otherwise applies the change again
+// to what it holds then.
 //
 // A write, unlike Windows' (which can lose a key when two processes write at
 // once), is serialised between processes:
@@ -23,9 +28,12 @@
 //   2. read the file again under the lock and compute the new bytes;
 //   3. write them to a hidden temporary file of this process in the same
 //      folder, give it the old file's permission bits, owner, group and
-//      access control list, flush it to the disk (fsync), rename it over the
-//      file and flush the folder. Without the flushes a power cut soon after
-//      the rename can leave the new name with no data.
+//      access control list, flush its data to the disk (fdatasync) and rename
+//      it over the file. Without the flush a power cut soon after the rename
+//      can leave the new name with no data. The folder is not flushed after
+//      each rename: a power cut before that leaves the old file or the new
+//      one, whole, and can lose only the latest writes; a job flushes it once,
+//      when it ends (ProfileFlush).
 // The file is rewritten in place instead, from its first changed byte, only
 // where a replace would lose something: the folder refuses new files
 // (EACCES, EPERM, EROFS creating the temporary file, or no write permission
@@ -33,9 +41,13 @@
 // the old file's owner, group or access control list cannot be given to the
 // new one (a user other than the owner writes), or the file has more than
 // one hard link (a replace would cut it off from its other names). In place,
-// the file is first made its new size (so a full disk fails before a byte
-// changes) and read again under its lock, and the change applies to what it
-// holds then. A writer killed in place tears only what follows the change.
+// the file is read again under its lock, and the change applies to what it
+// holds then; it is first made its new size with posix_fallocate, which on
+// local file systems reserves the space, so a full disk fails before a byte
+// changes (where the file system cannot reserve it, as some network file
+// systems cannot, ftruncate sets the size and reserves nothing, and a full
+// disk can fail the write after its first changed byte). A writer killed in
+// place tears only what follows the change.
 // Any other failure (a full disk, a quota, an I/O error) fails the write and
 // leaves the old file as it was, byte for byte.
 //
@@ -56,10 +68,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/locks.h"
 #include "platform/posix/profile.h"
 #include "platform/profile_engine.h"
 
@@ -77,19 +91,17 @@ std::chrono::milliseconds& LockWait() {
     return wait;
 }
 
-// Takes the flock() `operation` (LOCK_SH or LOCK_EX) on `fd`, waiting at most
-// LockWait(). Whether it was taken.
-bool LockWithin(int fd, int operation) {
-    const auto until = std::chrono::steady_clock::now() + LockWait();
-    std::chrono::milliseconds pause{1};
-    for (;;) {
-        if (flock(fd, operation | LOCK_NB) == 0) return true;
-        if (errno != EWOULDBLOCK && errno != EINTR) return false;  // no locks here
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= until) return false;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, until - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(50));
-    }
+// Takes the flock() `operation` on `fd`, open on `path`, waiting at most
+// LockWait() and never past the job's budget. Whether it was taken.
+// Called just before a replace checks the file (tests make a writer get in
+// there).
+std::function<void()>& BeforeReplace() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+bool LockWithin(int fd, int operation, const std::string& path) {
+    return posix::LockWithin(fd, operation, LockWait(), path);
 }
 
 // Whether only root may write the file of `st`: then only root could be
@@ -98,18 +110,25 @@ bool OnlyRootWrites(const struct stat& st) { return st.st_uid == 0 && (st.st_mod
 
 // Reads all of `fd` from its start into `bytes`; an errno value, or 0.
 int ReadAll(int fd, std::string& bytes) {
-    bytes.clear();
+    // Straight into the string, in one read when the size is known (and one
+    // more that finds the end).
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
-    char chunk[16384];
-    for (off_t at = 0;;) {
-        const ssize_t got = pread(fd, chunk, sizeof chunk, at);
+    const size_t expected = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    bytes.resize(std::max<size_t>(expected + 1, 16384));
+    size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) bytes.resize(bytes.size() * 2);
+        const ssize_t got = pread(fd, bytes.data() + have, bytes.size() - have, static_cast<off_t>(have));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return errno;  // EISDIR among others
-        if (got == 0) return 0;
-        bytes.append(chunk, static_cast<size_t>(got));
-        at += got;
+        if (got < 0) {
+            bytes.clear();
+            return errno;  // EISDIR among others
+        }
+        if (got == 0) break;
+        have += static_cast<size_t>(got);
     }
+    bytes.resize(have);
+    return 0;
 }
 
 // Reads the whole file into `bytes` under a shared lock; an errno value, or
@@ -121,7 +140,7 @@ int ReadWholeFile(const std::string& path, std::string& bytes, struct stat* seen
     struct stat st {};
     int error = fstat(fd, &st) == 0 ? 0 : errno;
     if (!error && S_ISREG(st.st_mode)) {
-        if (!OnlyRootWrites(st)) (void)LockWithin(fd, LOCK_SH);
+        if (!OnlyRootWrites(st)) (void)LockWithin(fd, LOCK_SH, path);
         // The lock keeps a rewrite in place away and a replacement leaves
         // this file as it is.
         error = ReadAll(fd, bytes);
@@ -205,7 +224,7 @@ public:
             error_ = errno;
             return;
         }
-        (void)LockWithin(fd_, LOCK_EX);
+        held_ = LockWithin(fd_, LOCK_EX, folder);
     }
     ~FolderLock() {
         if (fd_ >= 0) close(fd_);  // releases the lock
@@ -214,20 +233,34 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
     // Why the folder could not be opened (a missing one among others), or 0.
     int error() const { return error_; }
-    // The folder, open for reading.
-    int fd() const { return fd_; }
+    // Whether the lock is held: otherwise a replace checks the file first.
+    bool held() const { return held_; }
 
 private:
     int fd_;
     int error_ = 0;
+    bool held_ = false;
 };
 
 // What a replace came to: done (error 0), or failed with `error`; with
-// `inPlaceInstead`, a rewrite in place can do what the replace could not.
+// `inPlaceInstead`, a rewrite in place can do what the replace could not;
+// with `movedOn`, nothing was done because the file no longer held what the
+// new bytes were computed from.
 struct Replaced {
     int error = 0;
     bool inPlaceInstead = false;
+    bool movedOn = false;
 };
+
+// Whether the file at `path` still holds `expected` (or, with `missing`, is
+// still missing).
+bool StillHolds(const std::string& path, const std::string& expected, bool missing) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return missing && errno == ENOENT;
+    if (missing) return false;
+    std::string bytes;
+    return ReadWholeFile(path, bytes) == 0 && bytes == expected;
+}
 
 // The access control list of the file `path`, in the form the system stores
 // it (empty when it has none beyond its permission bits); false when it
@@ -259,11 +292,14 @@ bool KeepOwnership(int fd, const std::string& path, const struct stat& old) {
     return list.empty() || fsetxattr(fd, "system.posix_acl_access", list.data(), list.size(), 0) == 0;
 }
 
-// Writes `bytes` to a temporary file in `folder` (open as `folderFd`),
-// flushes it and renames it to `path`, then flushes the folder. `old` is the
-// stat of the existing file, or null for a new one.
-Replaced ReplaceFile(const std::string& path, const std::string& folder, int folderFd,
-                     const std::string& bytes, const struct stat* old) {
+// Writes `bytes` to a temporary file in `folder`, flushes its data and
+// renames it to `path`. `old` is the
+// stat of the existing file, or null for a new one. With `computedFrom` (a
+// write without the folder's lock), the rename is made only while the file
+// still holds those bytes (or, for a new one, is still missing).
+Replaced ReplaceFile(const std::string& path, const std::string& folder,
+                     const std::string& bytes, const struct stat* old,
+                     const std::string* computedFrom = nullptr) {
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     // This process's own: the pid tells writers apart. A leftover of a
@@ -278,8 +314,14 @@ Replaced ReplaceFile(const std::string& path, const std::string& folder, int fol
     Replaced result;
     result.error = WriteAllAt(fd, bytes, 0);
     if (!result.error && old && !KeepOwnership(fd, path, *old)) result = {EPERM, true};
-    if (!result.error && fsync(fd) != 0) result.error = errno;
+    if (!result.error && fdatasync(fd) != 0) result.error = errno;
     if (close(fd) != 0 && !result.error) result.error = errno;
+    if (!result.error && BeforeReplace()) BeforeReplace()();
+    if (!result.error && computedFrom && !StillHolds(path, *computedFrom, old == nullptr)) {
+        unlink(temp.c_str());
+        result.movedOn = true;
+        return result;
+    }
     if (!result.error && rename(temp.c_str(), path.c_str()) != 0) {
         result.error = errno;
         result.inPlaceInstead = result.error == EACCES || result.error == EPERM;
@@ -288,21 +330,21 @@ Replaced ReplaceFile(const std::string& path, const std::string& folder, int fol
         unlink(temp.c_str());
         return result;
     }
-    if (folderFd >= 0) (void)fsync(folderFd);  // the rename itself
     return result;
 }
 
 // Rewrites the file at `path` in place with `entries` applied, where `old`
 // is what it held when they were first applied (giving `updated`): under
 // the file's exclusive lock, read again (another writer may have rewritten
-// it meanwhile), made its new size first (a full disk fails here, before
-// any byte changes, and the file is cut back), then written from the first
-// byte that changes and cut to its new length. An errno value, or 0.
+// it meanwhile), made its new size first (where that reserves the space, a
+// full disk fails here, before any byte changes, and the file is cut back),
+// then written from the first byte that changes and cut to its new length.
+// An errno value, or 0.
 int RewriteInPlace(const std::string& path, const std::string& old, const std::string& updated,
                    const std::vector<ProfileEntry>& entries) {
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return errno;
-    (void)LockWithin(fd, LOCK_EX);  // readers must not see it half done
+    (void)LockWithin(fd, LOCK_EX, path);  // readers must not see it half done
     std::string current;
     int error = ReadAll(fd, current);
     const std::string next = error || current == old ? updated : profile::WriteStrings(current, entries);
@@ -319,7 +361,7 @@ int RewriteInPlace(const std::string& path, const std::string& old, const std::s
             error = WriteAllAt(fd, std::string_view(next).substr(first), static_cast<off_t>(first));
         }
         if (!error && ftruncate(fd, static_cast<off_t>(next.size())) != 0) error = errno;
-        if (!error && fsync(fd) != 0) error = errno;
+        if (!error && fdatasync(fd) != 0) error = errno;
     }
     if (close(fd) != 0 && !error) error = errno;
     return error;
@@ -328,6 +370,8 @@ int RewriteInPlace(const std::string& path, const std::string& old, const std::s
 }  // namespace
 
 void posix::SetProfileLockWaitForTests(std::chrono::milliseconds wait) { LockWait() = wait; }
+
+void posix::SetProfileBeforeReplaceForTests(std::function<void()> hook) { BeforeReplace() = std::move(hook); }
 
 std::string ProfileGetString(const std::string& section, const std::string& key,
                              const std::string& defaultText, std::size_t bufferSize,
@@ -348,7 +392,7 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
     // parameter values line after line).
     std::string bytes;
     struct stat seen {};
-    const bool read = ReadWholeFile(path, bytes, &seen) == 0 && S_ISREG(seen.st_mode);
+    bool read = ReadWholeFile(path, bytes, &seen) == 0 && S_ISREG(seen.st_mode);
     if (read && MayWrite(path, seen, W_OK) && profile::WriteStrings(bytes, entries) == bytes) return {};
 
     const std::string target = WriteTarget(path);
@@ -356,35 +400,61 @@ SystemError ProfileWrite(const std::string& path, const std::vector<ProfileEntry
     FolderLock lock(folder);
     if (lock.error()) return ErrorOf(lock.error());  // a missing folder among others
 
-    struct stat st {};
-    const bool exists = stat(target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return ErrorOf(errno);
-    if (!exists) bytes.clear();
-    if (exists) {
-        if (S_ISDIR(st.st_mode)) return ErrorOf(EISDIR);
-        if (!S_ISREG(st.st_mode)) return ErrorOf(EINVAL);
-        if (!MayWrite(target, st, W_OK)) return ErrorOf(EACCES);  // read-only
-        // Read again only when another writer got in since: never replace
-        // what we cannot read.
-        if (!read || !SameVersion(seen, st)) {
-            if (const int error = ReadWholeFile(target, bytes)) return ErrorOf(error);
+    // Without the folder's lock (another process held it past the bound), a
+    // writer that got in since the file was read is caught just before the
+    // rename: the change is then applied again to what the file holds now.
+    constexpr int kTries = 8;
+    for (int tries = 1;; ++tries) {
+        struct stat st {};
+        const bool exists = stat(target.c_str(), &st) == 0;
+        if (!exists && errno != ENOENT) return ErrorOf(errno);
+        if (!exists) bytes.clear();
+        if (exists) {
+            if (S_ISDIR(st.st_mode)) return ErrorOf(EISDIR);
+            if (!S_ISREG(st.st_mode)) return ErrorOf(EINVAL);
+            if (!MayWrite(target, st, W_OK)) return ErrorOf(EACCES);  // read-only
+            // Read again only when another writer got in since: never replace
+            // what we cannot read.
+            if (!read || !SameVersion(seen, st)) {
+                if (const int error = ReadWholeFile(target, bytes)) return ErrorOf(error);
+            }
         }
-    }
-    const std::string updated = profile::WriteStrings(bytes, entries);
-    if (exists && updated == bytes) return {};
+        const std::string updated = profile::WriteStrings(bytes, entries);
+        if (exists && updated == bytes) return {};
 
-    struct stat folderStat {};
-    const bool folderTakesFiles =
-        stat(folder.c_str(), &folderStat) == 0 && MayWrite(folder, folderStat, W_OK | X_OK);
-    if (!exists) {
-        if (!folderTakesFiles) return ErrorOf(EACCES);
-        return ErrorOf(ReplaceFile(target, folder, lock.fd(), updated, nullptr).error);
+        const std::string* computedFrom = lock.held() || tries == kTries ? nullptr : &bytes;
+        struct stat folderStat {};
+        const bool folderTakesFiles =
+            stat(folder.c_str(), &folderStat) == 0 && MayWrite(folder, folderStat, W_OK | X_OK);
+        if (!exists) {
+            if (!folderTakesFiles) return ErrorOf(EACCES);
+            const Replaced replaced = ReplaceFile(target, folder, updated, nullptr, computedFrom);
+            if (replaced.movedOn) {
+                read = false;
+                continue;
+            }
+            return ErrorOf(replaced.error);
+        }
+        if (folderTakesFiles && st.st_nlink == 1) {
+            const Replaced replaced = ReplaceFile(target, folder, updated, &st, computedFrom);
+            if (replaced.movedOn) {
+                read = false;
+                continue;
+            }
+            if (!replaced.inPlaceInstead) return ErrorOf(replaced.error);
+        }
+        // In place, under the file's own lock, the change applies to what
+        // the file holds then.
+        return ErrorOf(RewriteInPlace(target, bytes, updated, entries));
     }
-    if (folderTakesFiles && st.st_nlink == 1) {
-        const Replaced replaced = ReplaceFile(target, folder, lock.fd(), updated, &st);
-        if (!replaced.inPlaceInstead) return ErrorOf(replaced.error);
-    }
-    return ErrorOf(RewriteInPlace(target, bytes, updated, entries));
+}
+
+SystemError ProfileFlush(const std::string& path) {
+    const int fd = open(FolderOf(WriteTarget(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrorOf(errno);
+    const int error = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return ErrorOf(error);
 }
 
 // flock() locks are machine-wide.

@@ -10,8 +10,16 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/posix/locks.h"
 
 namespace platform {
+
+namespace {
+
+// How long a job waits to rotate the journal before it skips the rotation.
+constexpr std::chrono::milliseconds kRotationWait{1000};
+
+}  // namespace
 
 SystemError AppendRecord(const std::string& path, std::string_view record) {
     // O_APPEND: the system puts each write at the end, whole, whatever other
@@ -28,18 +36,19 @@ SystemError AppendRecord(const std::string& path, std::string_view record) {
 }
 
 bool RotateIfLarger(const std::string& path, uint64_t maxBytes) {
+    // The size first, without a lock: most jobs find the file small enough,
+    // and a reader holding a lock on it must not hold them up.
+    struct stat named {};
+    if (stat(path.c_str(), &named) != 0 || static_cast<uint64_t>(named.st_size) <= maxBytes) return false;
     // Two jobs starting at once must not both rotate: the one that takes the
     // file's lock first renames it, the other then finds a new file there.
+    // A lock not granted soon skips the rotation; the next job rotates.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    int rc;
-    do rc = flock(fd, LOCK_EX);
-    while (rc != 0 && errno == EINTR);
     struct stat held {};
-    struct stat named {};
-    const bool rotate = fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-                        held.st_dev == named.st_dev && held.st_ino == named.st_ino &&
-                        static_cast<uint64_t>(held.st_size) > maxBytes &&
+    const bool rotate = posix::LockWithin(fd, LOCK_EX, kRotationWait, path) && fstat(fd, &held) == 0 &&
+                        stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+                        held.st_ino == named.st_ino && static_cast<uint64_t>(held.st_size) > maxBytes &&
                         rename(path.c_str(), (path + ".1").c_str()) == 0;
     close(fd);
     return rotate;

@@ -276,34 +276,44 @@ TEST(FaultPermissions, SettingsFolderWithoutWritePermission) {
 // byte, the labels print, and the journal says which records were lost and
 // why. Once with the file replaced, once with a folder that refuses new
 // files (in place).
-class FaultFullDisk : public ::testing::TestWithParam<bool> {};
+class FaultFullDisk : public ::testing::TestWithParam<bool> {
+protected:
+    // Runs a job over `data` with vantor.ini holding `ini`, on the full disk,
+    // with the folder refusing new files for InPlace. Its exit status.
+    int RunOnAFullDisk(const std::string& ini, const std::string& data) {
+        install_.WriteIni(ini);
+        for (const char* name : {"journal.log", "Tarvel.log", "ApiProxy.log", "runners.log"})
+            testsupport::WriteFileBytes(install_.File(name), "");
+        testsupport::WriteFileBytes(install_.File("job.txt"), data);
+        if (GetParam()) {
+            EXPECT_EQ(chmod(install_.path().c_str(), 0555), 0);
+        }
+        struct Restore {
+            std::string path;
+            ~Restore() { chmod(path.c_str(), 0755); }
+        } restore{install_.path()};
+        return RunConnectorWith(install_.Exe(), {"/F=Shelf", "/D=" + install_.File("job.txt")}, [] {
+            const rlimit limit{4096, 4096};
+            return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        });
+    }
+    // `head` and an operator's table after it, just under 4096 bytes.
+    static std::string NearlyFull(std::string head) {
+        head += "[TemplatePrinter]\r\nShelf=Zebra\r\nCrate=";
+        return head + std::string(4090 - head.size() - 2, 'x') + "\r\n";
+    }
+    ConnectorInstall install_;
+};
 
 TEST_P(FaultFullDisk, SettingsFileStaysWholeAndTheJournalSaysWhy) {
-    const bool inPlace = GetParam();
-    ConnectorInstall install;
-    std::string ini = "[Settings]\r\nPrinter=Office\r\nJournalFile=journal.log\r\n[LastJob]\r\nCmdLine=earlier\r\n"
-                      "[TemplatePrinter]\r\nShelf=Zebra\r\nCrate=";
-    ini += std::string(4090 - ini.size() - 2, 'x') + "\r\n";
-    install.WriteIni(ini);
-    for (const char* name : {"journal.log", "Tarvel.log", "runners.log"}) testsupport::WriteFileBytes(install.File(name), "");
-    testsupport::WriteFileBytes(install.File("job.txt"), "one\t1\n");
-    if (inPlace) {
-        ASSERT_EQ(chmod(install.path().c_str(), 0555), 0);
-    }
-    struct Restore {
-        std::string path;
-        ~Restore() { chmod(path.c_str(), 0755); }
-    } restore{install.path()};
-
-    const int status = RunConnectorWith(install.Exe(), {"/F=Shelf", "/D=" + install.File("job.txt")}, [] {
-        const rlimit limit{4096, 4096};
-        return signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    });
+    const std::string ini =
+        NearlyFull("[Settings]\r\nPrinter=Office\r\nJournalFile=journal.log\r\n[LastJob]\r\nCmdLine=earlier\r\n");
+    const int status = RunOnAFullDisk(ini, "one\t1\n");
     EXPECT_EQ(status, 0);
-    EXPECT_TRUE(install.IniBytes() == ini) << install.IniBytes().substr(0, 300);
-    EXPECT_EQ(install.Runs("Tarvel").size(), 1u);
+    EXPECT_TRUE(install_.IniBytes() == ini) << install_.IniBytes().substr(0, 300);
+    EXPECT_EQ(install_.Runs("Tarvel").size(), 1u);
     std::vector<std::string> notes;
-    for (const auto& record : testsupport::ReadJournal(install.File("journal.log")))
+    for (const auto& record : testsupport::ReadJournal(install_.File("journal.log")))
         if (record.kind == "note") notes.push_back(record.fields.at("about") + " " + record.fields.at("keys") + " " + record.fields.at("error"));
     const std::string tooLarge = std::to_string(EFBIG) + " File too large";
     EXPECT_EQ(notes, (std::vector<std::string>{"settings-unsaved LastJob/CmdLine " + tooLarge,
@@ -311,6 +321,31 @@ TEST_P(FaultFullDisk, SettingsFileStaysWholeAndTheJournalSaysWhy) {
                                                 "settings-unsaved LastJob/DataFile " + tooLarge,
                                                 "settings-unsaved LastJob/NumLines " + tooLarge,
                                                 "settings-unsaved LastJob/Param1... " + tooLarge}));
+}
+
+// The API proxy reads its job from [LastJob] alone: when the job's record
+// cannot be saved it is not started (it would print the previous job's
+// values), and its lines count as failed.
+TEST_P(FaultFullDisk, ApiProxyIsNotStartedWithoutItsRecord) {
+    install_.InstallRunner("ApiProxy.exe");
+    const std::string ini = NearlyFull("[Settings]\r\nRunApiType=1\r\nApiProxyExe=\"" + install_.Folder() +
+                                       "ApiProxy.exe\" /job\r\nExitStatus=1\r\nJournalFile=journal.log\r\n"
+                                       "[LastJob]\r\nParam1=previous\r\n");
+    EXPECT_EQ(RunOnAFullDisk(ini, "one\t1\ntwo\t1\n"), 11);
+    EXPECT_TRUE(install_.IniBytes() == ini);
+    EXPECT_TRUE(install_.Runs("ApiProxy").empty());
+    std::vector<std::string> runs;
+    std::string failed;
+    for (const auto& record : testsupport::ReadJournal(install_.File("journal.log"))) {
+        if (record.kind == "run")
+            runs.push_back(record.fields.at("runner") + " " + record.fields.at("outcome") + " " +
+                           (record.fields.count("reason") ? record.fields.at("reason") : "<no reason>"));
+        if (record.kind == "job-end") failed = record.fields.at("failed");
+    }
+    const std::string refused = "api-proxy not-started the job's record did not reach " + install_.Ini() +
+                                " (File too large), and the API proxy reads its job from there";
+    EXPECT_EQ(runs, (std::vector<std::string>{refused, refused}));
+    EXPECT_EQ(failed, "2");
 }
 
 INSTANTIATE_TEST_SUITE_P(WritePaths, FaultFullDisk, ::testing::Values(false, true),

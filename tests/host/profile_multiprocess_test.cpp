@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,11 +20,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/policy.h"
 #include "platform/posix/profile.h"
+#include "support/connector_install.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -259,6 +262,37 @@ TEST(ProfileFiles, FolderThatRefusesNewFiles) {
     EXPECT_EQ(NamesIn(folder), std::set<std::string>{"vantor.ini"});
 }
 
+// A call in a child, which the parent ends after 20 seconds: how long it
+// took, in tenths of a second; -1 when it did not do what it should, -2 when
+// it was still waiting after 20 seconds.
+static int Timed(const std::function<bool()>& call) {
+    using Clock = std::chrono::steady_clock;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const auto start = Clock::now();
+        const bool ok = call();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        _exit(ok ? static_cast<int>(std::min<long long>(ms / 100, 100)) : 200);
+    }
+    int status = 0;
+    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(100000);
+    if (kill(pid, 0) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -2;
+    }
+    return WEXITSTATUS(status) == 200 ? -1 : WEXITSTATUS(status);
+}
+
+// An exclusive flock() on `path` opened with `flags`, as another process
+// could hold it: the open file, which holds the lock until it is closed.
+static int LockOf(const std::string& path, int flags) {
+    const int fd = open(path.c_str(), flags | O_CLOEXEC);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(flock(fd, LOCK_EX), 0) << path;
+    return fd;
+}
+
 // Whoever may read the settings file, its folder or the policy file can lock
 // it; no one may hold up a job by doing so. Each call, with another process
 // holding the lock it would take (here our own second open file), is done
@@ -266,7 +300,6 @@ TEST(ProfileFiles, FolderThatRefusesNewFiles) {
 // root writes, is read without a lock at all (within 100 ms of a bound of
 // 5 seconds).
 TEST(ProfileFiles, LocksHeldByOthersHoldNoCallUp) {
-    using Clock = std::chrono::steady_clock;
     TempDir dir;
     const std::string ini = dir.File("vantor.ini");
     const std::string policy = dir.File("policy.ini");
@@ -284,46 +317,94 @@ TEST(ProfileFiles, LocksHeldByOthersHoldNoCallUp) {
         }
     } restore;
 
-    // A call in a child, which the parent ends after 20 seconds: how long it
-    // took, in tenths of a second; -1 when it did not do what it should, -2
-    // when it was still waiting after 20 seconds.
-    auto timed = [](const std::function<bool()>& call) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const auto start = Clock::now();
-            const bool ok = call();
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-            _exit(ok ? static_cast<int>(std::min<long long>(ms / 100, 100)) : 200);
-        }
-        int status = 0;
-        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(100000);
-        if (kill(pid, 0) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -2;
-        }
-        return WEXITSTATUS(status) == 200 ? -1 : WEXITSTATUS(status);
-    };
-    auto lockOf = [](const std::string& path, int flags) {
-        const int fd = open(path.c_str(), flags | O_CLOEXEC);
-        EXPECT_GE(fd, 0) << path;
-        EXPECT_EQ(flock(fd, LOCK_EX), 0) << path;
-        return fd;
-    };
-
     platform::posix::SetProfileLockWaitForTests(std::chrono::milliseconds(200));
-    const int folderLock = lockOf(dir.path(), O_RDONLY | O_DIRECTORY);
-    const int write = timed([&] { return platform::ProfileWriteString("s", "k", "w", ini); });
+    const int folderLock = LockOf(dir.path(), O_RDONLY | O_DIRECTORY);
+    const int write = Timed([&] { return platform::ProfileWriteString("s", "k", "w", ini); });
     EXPECT_TRUE(write >= 0 && write <= 10) << write;
     close(folderLock);
-    const int fileLock = lockOf(ini, O_RDONLY);
-    const int read = timed([&] { return platform::ProfileGetString("s", "k", "", 100, ini) == "w"; });
+    const int fileLock = LockOf(ini, O_RDONLY);
+    const int read = Timed([&] { return platform::ProfileGetString("s", "k", "", 100, ini) == "w"; });
     EXPECT_TRUE(read >= 0 && read <= 10) << read;
     close(fileLock);
 
     if (geteuid() != 0) return;  // only root can make a file only root may write
     platform::posix::SetProfileLockWaitForTests(std::chrono::milliseconds(5000));
-    const int policyLock = lockOf(policy, O_RDONLY);
-    EXPECT_EQ(timed([&] { return platform::PolicyValue("Printer") == std::optional<std::string>("Locked"); }), 0);
+    const int policyLock = LockOf(policy, O_RDONLY);
+    EXPECT_EQ(Timed([&] { return platform::PolicyValue("Printer") == std::optional<std::string>("Locked"); }), 0);
     close(policyLock);
 }
+
+// A job has one budget for all its waits on others: with a user holding an
+// exclusive lock on the settings file and its folder for the whole job, a
+// job's reads and writes (each bounded by 30 seconds) are done within the
+// budget (here 1 second) and its writes arrive; the job can tell who held
+// what.
+TEST(ProfileFiles, AJobsWaitsOnOthersHaveOneBudget) {
+    TempDir dir;
+    const std::string ini = dir.File("vantor.ini");
+    WriteFileBytes(ini, "[s]\r\nk=v\r\n");
+    const int folderLock = LockOf(dir.path(), O_RDONLY | O_DIRECTORY);
+    const int fileLock = LockOf(ini, O_RDONLY);
+    const std::string holder = "held by process " + std::to_string(getpid());
+    const int tenths = Timed([&] {
+        platform::LimitWaitsForOthers(std::chrono::milliseconds(1000));
+        for (int i = 0; i < 10; ++i) {
+            if (platform::ProfileGetString("s", "k", "", 100, ini).empty()) return false;
+            if (!platform::ProfileWriteString("LastJob", "Param" + std::to_string(i), "x", ini)) return false;
+        }
+        const platform::WaitsSpent spent = platform::WaitsForOthersSpent();
+        return spent.spent && spent.held.find(holder) != std::string::npos &&
+               platform::ProfileGetString("LastJob", "Param9", "", 100, ini) == "x";
+    });
+    EXPECT_TRUE(tenths >= 0 && tenths <= 30) << tenths;
+    close(fileLock);
+    close(folderLock);
+}
+
+// Without the folder's lock, a write checks the file just before its
+// replace: a change another writer made since it read the file is kept,
+// and the write applies to the file as it is then.
+TEST(ProfileFiles, AWriteWithoutTheLockKeepsAChangeMadeMeanwhile) {
+    TempDir dir;
+    const std::string ini = dir.File("vantor.ini");
+    WriteFileBytes(ini, "[s]\r\nk=v\r\n");
+    const int folderLock = LockOf(dir.path(), O_RDONLY | O_DIRECTORY);
+    const int tenths = Timed([&] {
+        platform::LimitWaitsForOthers(std::chrono::milliseconds(0));
+        bool once = true;
+        platform::posix::SetProfileBeforeReplaceForTests([&] {
+            if (!std::exchange(once, false)) return;
+            WriteFileBytes(ini + ".other", "[s]\r\nk=v\r\n[other]\r\nx=1\r\n");
+            rename((ini + ".other").c_str(), ini.c_str());
+        });
+        return platform::ProfileWriteString("s", "mine", "1", ini) &&
+               ReadFileBytes(ini) == "[s]\r\nk=v\r\nmine=1\r\n[other]\r\nx=1\r\n";
+    });
+    EXPECT_EQ(tenths, 0);
+    close(folderLock);
+}
+
+// A job replaces the settings file once for each key of its own (CmdLine,
+// Template, DataFile, NumLines) and once per data line: the line's record,
+// the user and the label program's command line go in as one update.
+TEST(ProfileFiles, AJobReplacesTheSettingsFileOncePerLine) {
+    testsupport::ConnectorInstall install;
+    WriteFileBytes(install.File("job.txt"), "a\t1\nb\t2\nc\t1\n");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, install.path().c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    const auto result = install.RunConnector("/F=Shelf /D=" + install.File("job.txt"));
+    EXPECT_EQ(result.exitCode, 0u);
+    int replaces = 0;
+    alignas(inotify_event) char events[65536];
+    for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            replaces += event->len > 0 && std::string(event->name) == "vantor.ini";
+            at += sizeof(inotify_event) + event->len;
+        }
+    close(watch);
+    EXPECT_EQ(replaces, 4 + 3);
+    EXPECT_EQ(install.Runs("Tarvel").size(), 3u);
+}
+

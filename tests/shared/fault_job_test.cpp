@@ -10,9 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -217,6 +221,76 @@ TEST_F(FaultJobTest, ReadOnlySettingsFile) {
     // refuses an administrator too, as Windows' read-only attribute does.)
     for (const RunRecord& run : runs) EXPECT_EQ(run.iniCmdLine, "earlier");
     EXPECT_EQ(install_.IniBytes(), ini);
+}
+
+// ------------------------------------------------------------ the journal
+
+// Programs reading the journal and the settings file over and over while a
+// job of many lines writes them: shared readers, as the recent jobs window
+// and the health check read, and readers that let others only read while
+// they hold the file, for a moment at a time, as another program may.
+// Every record arrives.
+TEST_F(FaultJobTest, ReadersOfTheJournalAndTheSettingsLoseNoRecord) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\n");
+    const std::string journal = install_.File("journal.log");
+    testsupport::WriteFileBytes(journal, "");
+    constexpr int kLines = 16;
+    std::string data;
+    for (int line = 1; line <= kLines; ++line) data += "L" + std::to_string(line) + "\t1\n";
+    const std::string args = Job(data);
+    std::atomic<bool> done{false};
+    std::thread readers([&] {
+        for (int i = 0; !done.load(); ++i) {
+            (void)platform::ReadFileShared(journal, 1u << 20);
+            {
+                testsupport::FileHold hold(i % 2 ? journal : install_.Ini(),
+                                           testsupport::FileHold::Mode::ReaderDenyingWrite);
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    Run(args);
+    done = true;
+    readers.join();
+    EXPECT_EQ(Tarvel().size(), static_cast<std::size_t>(kLines));
+    std::vector<std::string> kinds;
+    for (const testsupport::JournalRecord& record : testsupport::ReadJournal(journal)) kinds.push_back(record.kind);
+    std::vector<std::string> expected = {"job-start"};
+    expected.insert(expected.end(), kLines, "run");
+    expected.push_back("job-end");
+    EXPECT_EQ(kinds, expected);
+    EXPECT_EQ(LastJob("Param1"), "L" + std::to_string(kLines));
+    EXPECT_EQ(LastJob(("Copies_" + std::to_string(kLines)).c_str()), "1");
+}
+
+// A reader holding the journal when it is due for rotation (POSIX: a shared
+// lock; Win32: open without delete sharing, so it cannot be renamed) holds
+// no job up and costs no record: the rotation is left to a later job.
+TEST_F(FaultJobTest, JournalHeldByAReaderWhenItIsDueForRotation) {
+    install_.WriteIni("[Settings]\r\nJournalFile=journal.log\r\nJournalMaxKB=1\r\n");
+    const std::string journal = install_.File("journal.log");
+    testsupport::WriteFileBytes(journal, std::string(2000, 'o') + "\n");
+    testsupport::WriteFileBytes(journal + ".1", "older");
+#ifdef _WIN32
+    const auto mode = testsupport::FileHold::Mode::ReaderNotSharingDelete;
+#else
+    const auto mode = testsupport::FileHold::Mode::ReaderDenyingWrite;
+#endif
+    auto hold = std::make_unique<testsupport::FileHold>(journal, mode);
+    ASSERT_TRUE(hold->held());
+    const auto start = std::chrono::steady_clock::now();
+    const auto result = install_.RunConnector(Job("one\t1\n"), "", [&](unsigned long) {
+        // A job still waiting after 15 seconds gets the file: the test ends.
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(15)) hold.reset();
+    });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    hold.reset();
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(testsupport::ReadFileBytes(journal + ".1"), "older");
+    std::vector<std::string> kinds;
+    for (const testsupport::JournalRecord& record : testsupport::ReadJournal(journal)) kinds.push_back(record.kind);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"<torn>", "job-start", "run", "job-end"}));
 }
 
 }  // namespace

@@ -12,20 +12,31 @@ namespace testsupport {
 
 FileHold::FileHold(const std::string& path, Mode mode) {
 #ifdef _WIN32
-    const bool exclusive = mode == Mode::Exclusive;
-    const bool reader = mode == Mode::ReaderNotSharingDelete;
-    HANDLE handle = CreateFileA(path.c_str(),
-                                reader ? GENERIC_READ
-                                       : exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
-                                reader ? FILE_SHARE_READ | FILE_SHARE_WRITE
-                                       : exclusive ? 0 : FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD access = GENERIC_WRITE;
+    DWORD share = FILE_SHARE_READ;
+    switch (mode) {
+    case Mode::WriterSharingRead:
+        break;
+    case Mode::Exclusive:
+        access = GENERIC_READ | GENERIC_WRITE;
+        share = 0;
+        break;
+    case Mode::ReaderNotSharingDelete:
+        access = GENERIC_READ;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    case Mode::ReaderDenyingWrite:
+        access = GENERIC_READ;
+        break;
+    }
+    HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     held_ = handle != INVALID_HANDLE_VALUE;
     if (held_) handle_ = handle;
 #else
-    if (mode == Mode::ReaderNotSharingDelete) {
+    if (mode == Mode::ReaderNotSharingDelete || mode == Mode::ReaderDenyingWrite) {
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        held_ = fd_ >= 0;
+        held_ = fd_ >= 0 && (mode == Mode::ReaderNotSharingDelete || flock(fd_, LOCK_SH | LOCK_NB) == 0);
         return;
     }
     fd_ = open(path.c_str(), (mode == Mode::Exclusive ? O_RDWR : O_WRONLY) | O_CLOEXEC);

@@ -21,6 +21,10 @@ public:
         // FILE_SHARE_DELETE, as some editors and scanners hold files); POSIX:
         // a plain read-only open.
         ReaderNotSharingDelete,
+        // A reader that lets others only read (Win32: a read handle with
+        // FILE_SHARE_READ, as a program reading a file whole may open it);
+        // POSIX: a shared flock(), as our layer's share-deny-write read takes.
+        ReaderDenyingWrite,
     };
 
     FileHold(const std::string& path, Mode mode);

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "job/event_report.h"
@@ -181,6 +183,24 @@ std::string FileIdOf(const std::string& path) {
            ":" + std::to_string(information.nFileIndexLow);
 }
 
+// The full path of `path`.
+std::string FullPathOf(const std::string& path) {
+    char full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full ? std::string(full, n) : path;
+}
+
+// The name of our processes' machine-wide turn on the settings file whose
+// final path is `finalPath`: a hash of it upper-cased.
+std::string TurnMutexName(std::string finalPath) {
+    CharUpperBuffA(finalPath.data(), static_cast<DWORD>(finalPath.size()));
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : finalPath) hash = (hash ^ c) * 16777619u;
+    char mutexName[64];
+    std::snprintf(mutexName, sizeof mutexName, "Global\\vantor-profile-%08lx", static_cast<unsigned long>(hash));
+    return mutexName;
+}
+
 // Temporary files a killed writer left behind, read-only, hidden and system
 // as a kill may leave them, under the old shared name and under this
 // process's id, stop no atomic replace; and writers take turns on a
@@ -202,16 +222,8 @@ TEST(SettingsFileWin32, LeftoversStopNoReplaceAndTurnsAreMachineWide) {
     EXPECT_EQ(GetFileAttributesA(leftovers[1].c_str()), INVALID_FILE_ATTRIBUTES);
     SetFileAttributesA(leftovers[0].c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(ini.c_str(), sizeof full, full, nullptr);
-    ASSERT_TRUE(n > 0 && n < sizeof full);
-    std::string name(full, n);
-    CharUpperBuffA(name.data(), n);
-    uint32_t hash = 2166136261u;
-    for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
-    char mutexName[64];
-    std::snprintf(mutexName, sizeof mutexName, "Global\\vantor-profile-%08lx", static_cast<unsigned long>(hash));
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, mutexName);
+    const std::string mutexName = TurnMutexName(FullPathOf(ini));
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, mutexName.c_str());
     EXPECT_NE(mutex, nullptr) << mutexName << ": " << GetLastError();
     if (mutex) CloseHandle(mutex);
     EXPECT_EQ(platform::ProfileTurnShortfall().code, 0u);
@@ -391,6 +403,122 @@ TEST(EventLogWin32, TheMessageTableHasEachEventsSentence) {
     // A job's outcome names an ID the table holds, every one of them.
     EXPECT_EQ(std::size(kVantorEventTexts), 8u);
     FreeLibrary(table);
+}
+
+// The host system's path of a Windows path (Wine's own function).
+std::string UnixPathOf(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    const std::string result = unix ? unix : "";
+    if (unix) HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// Starts a program of the host system, as Wine starts Linux programs too;
+// Wine does not tell when it ends, so the caller waits for what it does.
+// Whether it was started.
+bool StartHostProgram(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// A settings file that is a link (here one of the host system, which Wine
+// shows as the file it names; Wine makes no links of its own) to a file in a
+// folder named in characters the ANSI code page lacks: the write reaches
+// that file by its final path, kept wide, and our processes take their turn
+// on it by that path, so every name of the file meets the same turn. (A
+// target longer than MAX_PATH takes the same road; Wine cannot tell the final
+// path of one, so only a real Windows shows it.)
+TEST(SettingsFileWin32, LinkedFileIsWrittenAndTakenTurnsOnByItsFinalPath) {
+    testsupport::TempDir dir;
+    const std::string full = FullPathOf(dir.path());
+    std::wstring folder(full.begin(), full.end());
+    folder += L"\\\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";  // Greek, outside code page 1252
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+    const std::wstring target = folder + L"\\vantor.ini";
+    const std::string link = dir.File("vantor.ini");
+    const std::string unixDir = UnixPathOf(std::wstring(full.begin(), full.end()));
+    if (unixDir.empty()) GTEST_SKIP() << "not under Wine: no host links to make";
+    struct Remove {  // Wine cannot remove a link whose file is gone: the host removes all
+        std::string unixDir, folder;
+        ~Remove() {
+            StartHostProgram("Z:\\bin\\rm -rf " + unixDir);
+            for (int i = 0; i < 100 && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+        }
+    } remove{unixDir, dir.path()};
+    ASSERT_TRUE(StartHostProgram("Z:\\bin\\sh -c \"cd '" + unixDir + "' && for f in */; do printf " +
+                                 "'[s]\\r\\nk=v\\r\\n' > ${f}vantor.ini; ln -s ${f}vantor.ini vantor.ini; done\""));
+    for (int i = 0; i < 100 && GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    ASSERT_EQ(testsupport::ReadFileBytes(link), "[s]\r\nk=v\r\n") << "no link made";
+
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k", "linked", link));
+    HANDLE written = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(written, INVALID_HANDLE_VALUE);
+    char bytes[64] = {};
+    DWORD got = 0;
+    ReadFile(written, bytes, sizeof bytes, &got, nullptr);
+    CloseHandle(written);
+    EXPECT_EQ(std::string(bytes, got), "[s]\r\nk=linked\r\n");
+
+    char typed[MAX_PATH * 4];
+    const int n = WideCharToMultiByte(CP_ACP, 0, target.c_str(), static_cast<int>(target.size()), typed,
+                                      sizeof typed, nullptr, nullptr);
+    HANDLE byTarget = OpenMutexA(SYNCHRONIZE, FALSE, TurnMutexName(std::string(typed, n)).c_str());
+    HANDLE byLink = OpenMutexA(SYNCHRONIZE, FALSE, TurnMutexName(FullPathOf(link)).c_str());
+    EXPECT_NE(byTarget, nullptr) << "no turn named after the final path";
+    EXPECT_EQ(byLink, nullptr) << "a turn named after the link";
+    if (byTarget) CloseHandle(byTarget);
+    if (byLink) CloseHandle(byLink);
+}
+
+// A job has one budget for all its waits on others: with our processes'
+// turn on the settings file held by another for the whole job (any logged-on
+// user may hold it), a job's reads and writes, each bounded by 30 seconds,
+// are done within the budget (here 1 second), and the job can tell what was
+// held.
+TEST(SettingsFileWin32, AJobsWaitsOnTheTurnHaveOneBudget) {
+    testsupport::TempDir dir;
+    const std::string ini = dir.File("vantor.ini");
+    ASSERT_TRUE(platform::ProfileWriteString("s", "k", "v", ini));  // makes the turn
+    HANDLE held = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    std::thread holder([&] {
+        HANDLE turn = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, TurnMutexName(FullPathOf(ini)).c_str());
+        if (turn) WaitForSingleObject(turn, INFINITE);
+        SetEvent(held);
+        WaitForSingleObject(release, INFINITE);
+        if (turn) {
+            ReleaseMutex(turn);
+            CloseHandle(turn);
+        }
+    });
+    WaitForSingleObject(held, INFINITE);
+    struct Unlimited {
+        ~Unlimited() { platform::LimitWaitsForOthers(std::chrono::milliseconds::max()); }
+    } unlimited;
+    platform::LimitWaitsForOthers(std::chrono::milliseconds(1000));
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(platform::ProfileGetString("s", "k", "", 100, ini), "v");
+    EXPECT_TRUE(platform::ProfileWriteString("s", "k", "w", ini));
+    const DWORD took = GetTickCount() - start;
+    SetEvent(release);
+    holder.join();
+    CloseHandle(held);
+    CloseHandle(release);
+    EXPECT_LT(took, 5000u);
+    EXPECT_EQ(testsupport::ReadFileBytes(ini), "[s]\r\nk=w\r\n");
+    const platform::WaitsSpent spent = platform::WaitsForOthersSpent();
+    EXPECT_TRUE(spent.spent);
+    EXPECT_NE(spent.held.find(ini), std::string::npos) << spent.held;
 }
 
 }  // namespace
