@@ -227,6 +227,7 @@ TEST(JournalReader, WhatToDoAfterARun) {
         {"api-proxy", RunOutcome::NotStarted, -1, "its record did not reach the settings file", true,
          "did not start it, for the reason given"},
         {"label-program", RunOutcome::EndUnknown, -1, "6 The handle is invalid.", true, "may or may not have printed"},
+        {"label-program", RunOutcome::Ended, -1, "", true, "ended Tarvel from the progress window"},
     };
     for (const Case& c : cases) {
         const std::string advice = ui::RunWhatToDo(c.runner, c.outcome, c.exit >= 0, c.exit, c.error, c.windows);
