@@ -20,8 +20,7 @@
 int ExitStatusOf(const JobSummary& summary) {
     if (!summary.dataRead) return kExitDataFileUnreadable;
     if (summary.stopped) return kExitStopped;
-    if (summary.lines == 0 || (summary.failedLines > 0 && summary.succeededLines == 0))
-        return kExitNoLineSucceeded;
+    if (summary.NothingPrinted()) return kExitNoLineSucceeded;
     if (summary.failedLines > 0) return kExitSomeLinesFailed;
     return 0;
 }

@@ -103,8 +103,8 @@ Event EventOf(const JobOutcomeRecorder& job, const ReportContext& context) {
     } else if (job.FirstNotStarted()) {
         id = kNotStarted;
         problem = job.FirstNotStarted();
-    } else if (summary.lines == 0 || (summary.failedLines > 0 && summary.succeededLines == 0)) {
-        id = kNothingPrinted;  // as the exit code counts a job
+    } else if (summary.NothingPrinted()) {
+        id = kNothingPrinted;
         problem = job.FirstFailed();
     } else if (job.FirstTimedOut()) {
         id = kTimedOut;

@@ -44,6 +44,10 @@ struct JobSummary {
     // Whether the job was stopped on request before its last line (the
     // progress window's Stop, a terminal's Ctrl-C); `lines` then ran.
     bool stopped = false;
+
+    // Whether no line printed: none ran, or some failed and none succeeded
+    // (lines whose print dialog was cancelled count neither way).
+    bool NothingPrinted() const { return lines == 0 || (failedLines > 0 && succeededLines == 0); }
 };
 
 struct JobEnd {

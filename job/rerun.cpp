@@ -4,6 +4,7 @@
 
 #include "job/journal.h"
 #include "platform/text.h"
+#include "platform/windows_args.h"
 #include "launch/product_run.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
@@ -13,16 +14,6 @@ namespace job {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The length of a command line's program name as the runtime reads it: up
-// to the first blank or tab outside double quotes.
-std::size_t ProgramNameLength(std::string_view line) {
-    bool inQuotes = false;
-    std::size_t i = 0;
-    for (; i < line.size() && (inQuotes || !IsBlank(line[i])); ++i)
-        if (line[i] == '"') inQuotes = !inQuotes;
-    return i;
-}
 
 // Where the program a job would start comes from, for a person to read.
 const char* ProgramSource(launch::Runner runner) {
@@ -64,7 +55,7 @@ std::string ProgramPartNow(const CAppBase& app, launch::Runner runner) {
 bool StartsWithProgram(std::string_view line, std::string_view program) {
     if (program.empty() || line.size() < program.size()) return false;
     if (line.size() > program.size() && !IsBlank(line[program.size()])) return false;
-    const std::size_t path = ProgramNameLength(program);
+    const std::size_t path = winargs::ProgramNameLength(program);
     return text::SameIgnoringAsciiCase(line.substr(0, path), program.substr(0, path)) &&
            line.substr(path, program.size() - path) == program.substr(path);
 }
@@ -84,7 +75,7 @@ Rerun PrepareRerun(const CAppBase& app, const std::string& journalPath, const jo
     rerun.options.timeoutSeconds = timeout > 0 ? static_cast<uint32_t>(timeout) : 0;
     // The host's current folder is not recorded; the connector's stands in.
     rerun.options.currentFolder = launch::ConnectorFolder(app);
-    const std::string recordedProgram = rerun.recorded.substr(0, ProgramNameLength(rerun.recorded));
+    const std::string recordedProgram = rerun.recorded.substr(0, winargs::ProgramNameLength(rerun.recorded));
     if (rerun.program.empty()) {
         rerun.refused = "the journal's command line starts " + recordedProgram + ", and " +
                         ProgramSource(rerun.runner) + " is not set now: no job would start this runner";

@@ -6,25 +6,31 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
+std::size_t ProgramNameLength(std::string_view line, text::LeadByteRule isLead) {
+    bool inQuotes = false;
+    std::size_t i = 0;
+    for (; i < line.size() && (inQuotes || !IsBlank(line[i])); ++i) {
+        if (line[i] == '"') inQuotes = !inQuotes;
+        else if (isLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) ++i;
+    }
+    return i;
+}
+
 std::vector<std::string> Split(std::string_view line, text::LeadByteRule isLead) {
     std::vector<std::string> args;
-    std::size_t i = 0;
-
-    // The program name.
-    std::string name;
-    bool inQuotes = false;
-    while (i < line.size() && (inQuotes || !IsBlank(line[i]))) {
-        if (line[i] == '"') {
-            inQuotes = !inQuotes;
-        } else {
-            if (isLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) name += line[i++];
-            name += line[i];
-        }
-        ++i;
-    }
     if (line.empty()) return args;
+
+    // The program name: its quotes only group.
+    std::size_t i = ProgramNameLength(line, isLead);
+    std::string name;
+    for (std::size_t k = 0; k < i; ++k) {
+        if (isLead(static_cast<unsigned char>(line[k])) && k + 1 < i) name += line[k++];
+        else if (line[k] == '"') continue;
+        name += line[k];
+    }
     args.push_back(name);
 
+    bool inQuotes = false;
     for (;;) {
         while (i < line.size() && IsBlank(line[i])) ++i;
         if (i >= line.size()) break;

@@ -32,4 +32,8 @@ inline bool NoLeadBytes(unsigned char) { return false; }
 //   byte of `isLead` is taken as it is, never as a quote, backslash or blank.
 std::vector<std::string> Split(std::string_view line, text::LeadByteRule isLead = NoLeadBytes);
 
+// The length in bytes of the program name at the start of `line`, as Split
+// reads it: up to the first blank or tab outside double quotes.
+std::size_t ProgramNameLength(std::string_view line, text::LeadByteRule isLead = NoLeadBytes);
+
 }  // namespace winargs

@@ -203,6 +203,13 @@ private:
         cachedCells_.clear();
     }
 
+    // No row of `list` selected or focused.
+    static void Unselect(HWND list) {
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    }
+
     // The selected row in list `id`, or -1.
     int SelectedRow(int id) const {
         return static_cast<int>(SendMessageW(Item(id), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -258,9 +265,7 @@ private:
                     break;
                 }
         SendMessageW(list, LVM_SETITEMCOUNT, listed_.size(), 0);
-        LVITEMW none{};
-        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        Unselect(list);
         if (!listed_.empty()) {
             LVITEMW state{};
             state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -277,9 +282,7 @@ private:
         HWND runs = Item(IDC_JOBS_RUNS);
         shownJob_ = SelectedJob();
         Forget();
-        LVITEMW none{};
-        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(runs, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        Unselect(runs);
         SendMessageW(runs, LVM_SETITEMCOUNT, shownJob_ != nullptr ? shownJob_->runs.size() : 0, 0);
         InvalidateRect(runs, nullptr, TRUE);
     }
